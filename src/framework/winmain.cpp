@@ -1,0 +1,29 @@
+// Entry point of the screen saver module: fixes the module's names, reads the
+// desktop's command line and runs one mode. Always returns 0.
+#include "framework/cmdline.h"
+#include "saver/csaver.h"
+#include "saver/password.h"
+#include "util/modulenames.h"
+
+#include <new>
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showCommand) {
+    InitModuleNames();
+    SaverArgs args;
+    ParseCommandLine(commandLine, &args);
+    switch (args.mode) {
+    case MODE_SAVER:
+    case MODE_PREVIEW:
+        if (CSAVER* saver = new (std::nothrow) CSAVER) {
+            saver->Run(args, instance, showCommand);
+            delete saver;
+        }
+        break;
+    case MODE_SET_PASSWORD:
+        ChangePassword(args);
+        break;
+    default:
+        break;
+    }
+    return 0;
+}
