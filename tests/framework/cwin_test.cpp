@@ -78,6 +78,8 @@ public:
         if (msg == WM_RBUTTONDBLCLK || msg == WM_USER + 7) {
             log.push_back("DefaultProc");
             defaultMsg = msg;
+            lastWParam = wParam;
+            lastLParam = lParam;
             return 2000;
         }
         return CWIN::DefaultProc(msg, wParam, lParam);
@@ -167,8 +169,7 @@ TEST(WindowObject, EachMessageReachesItsOwnHandler) {
         EXPECT_EQ(win.log[0], r.handler);
         EXPECT_EQ(result, r.result);
         EXPECT_EQ(win.lastWParam, 0x1234u);
-        if (r.handler != std::string("DefaultProc"))
-            EXPECT_EQ(win.lastLParam, 0x5678);
+        EXPECT_EQ(win.lastLParam, 0x5678);
     }
     EXPECT_EQ(win.defaultMsg, static_cast<UINT>(WM_USER + 7));
 
