@@ -142,6 +142,55 @@ void Process::Kill() {
     }
 }
 
+static HANDLE InheritableFile(const std::string& path, bool write) {
+    SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
+    return CreateFileA(path.c_str(), write ? GENERIC_WRITE : GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
+                       write ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+int RunProgram(const std::string& exe, const std::string& arguments, std::string* out, std::string* err,
+               DWORD timeoutMs) {
+    static int serial = 0;
+    std::string dir = ScratchDir("run-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++serial));
+    HANDLE input = InheritableFile("NUL", false);
+    HANDLE output = InheritableFile(dir + "\\out.txt", true);
+    HANDLE errors = InheritableFile(dir + "\\err.txt", true);
+    std::string commandLine = "\"" + exe + "\"" + (arguments.empty() ? "" : " " + arguments);
+    std::vector<char> buffer(commandLine.begin(), commandLine.end());
+    buffer.push_back(0);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = input;
+    startup.hStdOutput = output;
+    startup.hStdError = errors;
+    PROCESS_INFORMATION info = {};
+    BOOL started =
+        CreateProcessA(exe.c_str(), buffer.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info);
+    CloseHandle(input);
+    CloseHandle(output);
+    CloseHandle(errors);
+    int code = -1;
+    if (started) {
+        if (WaitUntil([&] { return WaitForSingleObject(info.hProcess, 0) == WAIT_OBJECT_0; }, timeoutMs)) {
+            DWORD exitCode = 0;
+            GetExitCodeProcess(info.hProcess, &exitCode);
+            code = static_cast<int>(exitCode);
+        } else {
+            TerminateProcess(info.hProcess, 1);
+            WaitForSingleObject(info.hProcess, 5000);
+        }
+        CloseHandle(info.hProcess);
+        CloseHandle(info.hThread);
+    }
+    if (out)
+        *out = ReadFileBytes(dir + "\\out.txt");
+    if (err)
+        *err = ReadFileBytes(dir + "\\err.txt");
+    RemoveTree(dir);
+    return code;
+}
+
 namespace {
 struct WindowQuery {
     DWORD pid;

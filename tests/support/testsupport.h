@@ -49,6 +49,11 @@ private:
     PROCESS_INFORMATION info_ = {};
 };
 
+// Runs a console program to its end with its output captured; returns its
+// exit code, or -1 when it could not be started or did not end in time.
+int RunProgram(const std::string& exe, const std::string& arguments, std::string* out = nullptr,
+               std::string* err = nullptr, DWORD timeoutMs = 60000);
+
 // Top-level windows whose creating process is pid (any class when className is null).
 std::vector<HWND> TopLevelWindows(DWORD pid, const char* className = nullptr);
 HWND WaitForTopLevelWindow(DWORD pid, const char* className, DWORD timeoutMs = 30000);

@@ -1,0 +1,37 @@
+// What mvpack reads and writes: whole files in memory, the checks that tell
+// a Windows program, a BMP file and an SWF movie, and the safe replacement of
+// an output file.
+#pragma once
+
+#include "moviesaver/trailer.h"
+
+#include <string>
+
+struct Bytes {
+    std::string data;
+    bool Read(const std::string& path);
+};
+
+// An executable in the portable-executable format ("MZ", then "PE\0\0").
+bool IsWindowsProgram(const std::string& data);
+// Why a picture is refused, or empty when it is a BMP our reader takes.
+std::string CheckPicture(const std::string& data);
+// An SWF file, plain ("FWS") or compressed ("CWS").
+bool IsMovie(const std::string& data);
+
+// The trailer at the end of data, classified.
+PackageState ReadTrailer(const std::string& data, mvTrailer* trailer);
+
+// The player program with the movie appended and the projector's tail.
+enum : DWORD { PROJECTOR_MAGIC = 0xFA123456 };
+std::string MakeProjector(const std::string& player, const std::string& movie);
+// The movie length named by a projector tail, or 0 when there is none that fits.
+DWORD ProjectorMovieSize(const std::string& data);
+
+std::string FullPath(const std::string& path);
+// True when both paths name the same file (also through another spelling).
+bool SameFile(const std::string& a, const std::string& b);
+
+// Writes data to a temporary file beside target and renames it into place,
+// so a failure leaves no half-written target. Empty on success, else why.
+std::string ReplaceFile(const std::string& target, const std::string& data);
