@@ -37,8 +37,8 @@ struct Rect {
 int Blit(DIBIMAGE* image, HDC dc, const Rect& dest, const Rect& src, DWORD rop) {
     // StretchDIBits counts source rows from the bottom of the picture.
     int srcY = image->info.biHeight - src.height - src.y;
-    return StretchDIBits(dc, dest.x, dest.y, dest.width, dest.height, src.x, srcY, src.width, src.height,
-                         image->bits, InfoOf(image), image->colorUse, rop);
+    return StretchDIBits(dc, dest.x, dest.y, dest.width, dest.height, src.x, srcY, src.width, src.height, image->bits,
+                         InfoOf(image), image->colorUse, rop);
 }
 
 // The mask bitmap is top-down, as the picture looks.

@@ -79,16 +79,15 @@ inline void Spread(LONG* current, LONG* next, int channel, LONG e) {
     next[3 + channel] += e;
 }
 
-template <int Depth> int OctreeEngine(DITHER* d, DIBIMAGE* image, DWORD newStride, ErrorRows rows) {
-    QUANTIZER* q = d->source;
-    const PALETTEENTRY* palette = q->palette->palPalEntry;
-    const bool twoEntries = q->palette->palNumEntries == 2;
+// The engine's frame, the same in both modes: rows in storage order, pixels
+// left to right, the transparent colour, the error read back, the entry and
+// the error passed on. The mode decides what is transparent, how the error is
+// limited and how the entry is found.
+template <int Depth, typename Mode>
+int Engine(DITHER* d, DIBIMAGE* image, DWORD newStride, ErrorRows rows, Mode& mode) {
+    const PALETTEENTRY* palette = d->source->palette->palPalEntry;
     const int width = image->info.biWidth;
     const int height = image->info.biHeight;
-    const LONG hidden = q->hiddenIndex;
-    const BYTE* range = d->rangeLimit;
-    const LONG* limit = d->errorLimit;
-    SHORT* cache = d->cache;
     for (int y = 0; y < height; ++y) {
         image->progressPos = y;
         if (d->progress && d->progress(Percent(y, image->progressTotal), d->progressData))
@@ -104,28 +103,17 @@ template <int Depth> int OctreeEngine(DITHER* d, DIBIMAGE* image, DWORD newStrid
             int blue = p[0], green = p[1], red = p[2];
             LONG* slot = current + 3 * (x + 1);
             LONG* below = next + 3 * (x + 1);
-            if (hidden > -1 && red == d->transparentRed && green == d->transparentGreen &&
-                blue == d->transparentBlue) {
+            if (mode.IsKey(red, green, blue)) {
                 // The reserved entry, and no error passed on.
-                writer.Put(x, hidden);
+                writer.Put(x, mode.keyIndex);
                 slot[0] = slot[1] = slot[2] = 0;
                 continue;
             }
-            red = range[red + limit[slot[0] >> 4]];
-            green = range[green + limit[slot[1] >> 4]];
-            blue = range[blue + limit[slot[2] >> 4]];
+            red = mode.WithError(red, slot[0]);
+            green = mode.WithError(green, slot[1]);
+            blue = mode.WithError(blue, slot[2]);
             slot[0] = slot[1] = slot[2] = 0;
-            int index;
-            if (Depth == 1 && twoEntries) {
-                index = (red + green + blue) / 384;
-            } else {
-                DWORD key = ((static_cast<DWORD>(blue) >> d->blueShift) << d->bluePosition) |
-                            ((static_cast<DWORD>(green) >> d->greenShift) << d->greenPosition) |
-                            ((static_cast<DWORD>(red) >> d->redShift) << d->redPosition);
-                if (cache[key] < 0)
-                    cache[key] = static_cast<SHORT>(QuantFindNearest(q, red, green, blue, -1));
-                index = cache[key];
-            }
+            int index = mode.Index(red, green, blue);
             const PALETTEENTRY& entry = palette[index];
             writer.Put(x, index);
             Spread(slot, below, 0, red - entry.peRed);
@@ -136,63 +124,66 @@ template <int Depth> int OctreeEngine(DITHER* d, DIBIMAGE* image, DWORD newStrid
     return IMG_OK;
 }
 
-int CubeEngine(DITHER* d, DIBIMAGE* image, DWORD newStride, ErrorRows rows) {
-    QUANTIZER* q = d->source;
-    const PALETTEENTRY* palette = q->palette->palPalEntry;
-    const int entries = q->palette->palNumEntries;
-    const int width = image->info.biWidth;
-    const int height = image->info.biHeight;
-    const BYTE* range = d->rangeLimit;
-    const LONG redStride = d->redShift, redStep = d->redPosition;
-    const LONG greenStride = d->greenShift, greenStep = d->greenPosition;
-    const LONG blueStep = d->blueShift;
-    const COLORREF key = image->transparentColor;
-    const bool transparent = image->transparent != 0;
-    const LONG transparentCell = d->transparentCubeIndex;
-    const int transparentIndex = d->cubeMap[transparentCell >= 0 && transparentCell < 256 ? transparentCell : 0];
-    auto level = [](int value, LONG step, LONG levels) {
-        // Large level counts round the step down; the top cell stays in range.
+// Entries found through the source's tree, answers cached per key cell.
+struct OctreeMode {
+    explicit OctreeMode(DITHER* dither)
+        : d(dither), q(dither->source), keyIndex(q->hiddenIndex), twoEntries(q->palette->palNumEntries == 2) {}
+
+    bool IsKey(int red, int green, int blue) const {
+        return keyIndex > -1 && red == d->transparentRed && green == d->transparentGreen && blue == d->transparentBlue;
+    }
+    int WithError(int value, LONG error) const { return d->rangeLimit[value + d->errorLimit[error >> 4]]; }
+    int Index(int red, int green, int blue) {
+        if (twoEntries)
+            return (red + green + blue) / 384;
+        DWORD key = ((static_cast<DWORD>(blue) >> d->blueShift) << d->bluePosition) |
+                    ((static_cast<DWORD>(green) >> d->greenShift) << d->greenPosition) |
+                    ((static_cast<DWORD>(red) >> d->redShift) << d->redPosition);
+        if (d->cache[key] < 0)
+            d->cache[key] = static_cast<SHORT>(QuantFindNearest(q, red, green, blue, -1));
+        return d->cache[key];
+    }
+
+    DITHER* d;
+    QUANTIZER* q;
+    int keyIndex;
+    bool twoEntries;
+};
+
+// Entries computed as cells of a uniform colour cube, through cubeMap.
+struct CubeMode {
+    CubeMode(DITHER* dither, const DIBIMAGE* image)
+        : d(dither), entries(dither->source->palette->palNumEntries), firstIndex(dither->source->firstIndex),
+          key(image->transparentColor), transparent(image->transparent != 0) {
+        LONG cell = d->transparentCubeIndex;
+        keyIndex = d->cubeMap[cell >= 0 && cell < 256 ? cell : 0];
+    }
+
+    bool IsKey(int red, int green, int blue) const {
+        return transparent && red == GetRValue(key) && green == GetGValue(key) && blue == GetBValue(key);
+    }
+    int WithError(int value, LONG error) const { return d->rangeLimit[value + (error >> 4)]; }
+    int Index(int red, int green, int blue) const {
+        // Fields of cube mode: red stride, red step, green stride, green step, blue step.
+        int cell = Level(red, d->redPosition, d->bitsRed) * d->redShift +
+                   Level(green, d->greenPosition, d->bitsGreen) * d->greenShift +
+                   Level(blue, d->blueShift, d->bitsBlue) + firstIndex;
+        int index = d->cubeMap[cell >= 0 && cell < 256 ? cell : 0];
+        return index >= 0 && index < entries ? index : 0;
+    }
+    // Large level counts round the step down; the top cell stays in range.
+    static int Level(int value, LONG step, LONG levels) {
         int cell = value / step;
         return cell < levels ? cell : levels - 1;
-    };
-    for (int y = 0; y < height; ++y) {
-        image->progressPos = y;
-        if (d->progress && d->progress(Percent(y, image->progressTotal), d->progressData))
-            return IMG_ERR_CANCELLED;
-        LONG* current = (y & 1) ? rows.second : rows.first;
-        LONG* next = (y & 1) ? rows.first : rows.second;
-        const BYTE* in = image->bits + static_cast<size_t>(y) * image->stride;
-        BYTE* out = image->bits + static_cast<size_t>(y) * newStride;
-        for (int x = 0; x < width; ++x) {
-            if (image->cancel)
-                return IMG_ERR_CANCELLED;
-            const BYTE* p = in + 3 * x;
-            int blue = p[0], green = p[1], red = p[2];
-            LONG* slot = current + 3 * (x + 1);
-            LONG* below = next + 3 * (x + 1);
-            if (transparent && red == GetRValue(key) && green == GetGValue(key) && blue == GetBValue(key)) {
-                out[x] = static_cast<BYTE>(transparentIndex);
-                slot[0] = slot[1] = slot[2] = 0;
-                continue;
-            }
-            red = range[red + (slot[0] >> 4)];
-            green = range[green + (slot[1] >> 4)];
-            blue = range[blue + (slot[2] >> 4)];
-            slot[0] = slot[1] = slot[2] = 0;
-            int cell = level(red, redStep, d->bitsRed) * redStride + level(green, greenStep, d->bitsGreen) * greenStride +
-                       level(blue, blueStep, d->bitsBlue) + q->firstIndex;
-            int index = d->cubeMap[cell >= 0 && cell < 256 ? cell : 0];
-            if (index < 0 || index >= entries)
-                index = 0;
-            const PALETTEENTRY& entry = palette[index];
-            out[x] = static_cast<BYTE>(index);
-            Spread(slot, below, 0, red - entry.peRed);
-            Spread(slot, below, 1, green - entry.peGreen);
-            Spread(slot, below, 2, blue - entry.peBlue);
-        }
     }
-    return IMG_OK;
-}
+
+    DITHER* d;
+    int entries;
+    int firstIndex;
+    COLORREF key;
+    bool transparent;
+    int keyIndex;
+};
 
 void Finish(DIBIMAGE* image, const LOGPALETTE* palette) {
     int n = palette->palNumEntries;
@@ -303,14 +294,19 @@ int DitherImage(DITHER* d, DIBIMAGE* image) {
     ErrorRows rows{errors, errors + rowLongs};
 
     int result;
-    if (!d->cache)
-        result = CubeEngine(d, image, newStride, rows);
-    else if (depth == 8)
-        result = OctreeEngine<8>(d, image, newStride, rows);
-    else if (depth == 4)
-        result = OctreeEngine<4>(d, image, newStride, rows);
-    else
-        result = OctreeEngine<1>(d, image, newStride, rows);
+    if (!d->cache) {
+        // One byte a pixel whatever the palette's size.
+        CubeMode mode(d, image);
+        result = Engine<8>(d, image, newStride, rows, mode);
+    } else {
+        OctreeMode mode(d);
+        if (depth == 8)
+            result = Engine<8>(d, image, newStride, rows, mode);
+        else if (depth == 4)
+            result = Engine<4>(d, image, newStride, rows, mode);
+        else
+            result = Engine<1>(d, image, newStride, rows, mode);
+    }
     FreeAlloc(errors);
 
     if (result == IMG_OK) {
@@ -456,8 +452,8 @@ int FindNearestColor(COLORREF color, const RGBQUAD* table, int count) {
     int best = 0;
     int bestDistance = 0x7FFFFFFF;
     for (int i = 0; i < count; ++i) {
-        int distance = std::abs(table[i].rgbRed - red) + std::abs(table[i].rgbGreen - green) +
-                       std::abs(table[i].rgbBlue - blue);
+        int distance =
+            std::abs(table[i].rgbRed - red) + std::abs(table[i].rgbGreen - green) + std::abs(table[i].rgbBlue - blue);
         if (distance < bestDistance) {
             bestDistance = distance;
             best = i;

@@ -34,10 +34,10 @@ struct DITHER {
     LONG greenPosition;
     LONG blueShift;
     LONG bluePosition;
-    void* block;      // owns the three tables below
-    SHORT* cache;     // octree mode: entry per key, -1 unknown; null in cube mode
-    LONG* errorLimit; // octree mode: indexed -255 to 255; null in cube mode
-    BYTE* rangeLimit; // indexed -256 to 511, clamps to 0..255
+    void* block;               // owns the three tables below
+    SHORT* cache;              // octree mode: entry per key, -1 unknown; null in cube mode
+    LONG* errorLimit;          // octree mode: indexed -255 to 255; null in cube mode
+    BYTE* rangeLimit;          // indexed -256 to 511, clamps to 0..255
     LONG transparentCubeIndex; // cube mode, set by the client
     LONG transparentRed;
     LONG transparentGreen;

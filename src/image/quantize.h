@@ -42,7 +42,7 @@ struct QUANTNODE {
     BYTE centerRed;
     BYTE centerGreen;
     BYTE centerBlue;
-    DWORD weight; // pixels sorted through this node; 0xFFFFFFFF for the root
+    DWORD weight;     // pixels sorted through this node; 0xFFFFFFFF for the root
     DWORD pixelCount; // nonzero makes a colour node
     DWORD sumRed;
     DWORD sumGreen;

@@ -116,11 +116,11 @@ TEST(DibReadFile, DamagedFilesGetTheirCode) {
         {"short table", good.substr(0, 54 + 1000), IMG_ERR_READ},
         {"16 bits", deep, IMG_ERR_FORMAT},
         {"top-down", BmpBytes(Header(4, -2, 24), {}, Pattern(24)), IMG_ERR_FORMAT},
-        {"RLE8 data without end", BmpBytes(Header(4, 1, 8, BI_RLE8, 0, 4), imagetest::Table(256),
-                                           imagetest::Bytes({3, 7, 0, 0})),
+        {"RLE8 data without end",
+         BmpBytes(Header(4, 1, 8, BI_RLE8, 0, 4), imagetest::Table(256), imagetest::Bytes({3, 7, 0, 0})),
          IMG_ERR_FORMAT},
-        {"RLE8 data cut short", BmpBytes(Header(4, 1, 8, BI_RLE8, 0, 400), imagetest::Table(256),
-                                         imagetest::Bytes({3, 7, 0})),
+        {"RLE8 data cut short",
+         BmpBytes(Header(4, 1, 8, BI_RLE8, 0, 400), imagetest::Table(256), imagetest::Bytes({3, 7, 0})),
          IMG_ERR_FORMAT},
     };
     for (const Case& c : cases) {
@@ -281,8 +281,8 @@ TEST(DibSaveFile, FailuresLeaveNoFile) {
 
 TEST(DibReadInfo, ReportsTheHeaderFields) {
     std::string path = ScratchDir("readinfo") + "\\p.bmp";
-    ASSERT_TRUE(WriteFileBytes(path, BmpBytes(Header(7, 5, 4, BI_RLE4, 0, 2), imagetest::Table(16),
-                                             imagetest::Bytes({0, 1}))));
+    ASSERT_TRUE(
+        WriteFileBytes(path, BmpBytes(Header(7, 5, 4, BI_RLE4, 0, 2), imagetest::Table(16), imagetest::Bytes({0, 1}))));
     DIBINFO info = {};
     ASSERT_EQ(DibReadInfo(path.c_str(), &info), IMG_OK);
     EXPECT_EQ(info.width, 7);

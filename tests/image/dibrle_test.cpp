@@ -34,8 +34,7 @@ int LoadRle(DIBIMAGE* image, int width, int height, int bitCount, const std::str
 TEST(DibDecodeRle, ByteSequencesDecodeExactly) {
     const RleCase cases[] = {
         {"RLE8 encoded run", 4, 1, 8, Bytes({3, 7, 0, 1}), IMG_OK, Bytes({7, 7, 7, 0})},
-        {"RLE8 absolute run, odd, padded", 4, 1, 8, Bytes({0, 3, 1, 2, 3, 0, 1, 9, 0, 1}), IMG_OK,
-         Bytes({1, 2, 3, 9})},
+        {"RLE8 absolute run, odd, padded", 4, 1, 8, Bytes({0, 3, 1, 2, 3, 0, 1, 9, 0, 1}), IMG_OK, Bytes({1, 2, 3, 9})},
         {"RLE8 end of line", 2, 2, 8, Bytes({1, 5, 0, 0, 2, 6, 0, 1}), IMG_OK, Bytes({5, 0, 0, 0, 6, 6})},
         {"RLE8 delta", 4, 2, 8, Bytes({0, 2, 2, 1, 1, 9, 0, 1}), IMG_OK, Bytes({0, 0, 0, 0, 0, 0, 9, 0})},
         {"RLE8 end of line, no end of bitmap", 4, 1, 8, Bytes({3, 7, 0, 0}), IMG_ERR_FORMAT, ""},
@@ -45,14 +44,14 @@ TEST(DibDecodeRle, ByteSequencesDecodeExactly) {
         {"RLE8 absolute run cut short", 8, 1, 8, Bytes({0, 5, 1, 2}), IMG_ERR_FORMAT, ""},
         {"RLE8 delta cut short", 4, 1, 8, Bytes({0, 2, 1}), IMG_ERR_FORMAT, ""},
         {"RLE8 delta out of the picture", 4, 2, 8, Bytes({0, 2, 0, 3, 0, 1}), IMG_ERR_FORMAT, ""},
-        {"RLE8 writes after end of lines beyond the picture", 4, 1, 8, Bytes({0, 0, 0, 0, 1, 1, 0, 1}),
-         IMG_ERR_FORMAT, ""},
+        {"RLE8 writes after end of lines beyond the picture", 4, 1, 8, Bytes({0, 0, 0, 0, 1, 1, 0, 1}), IMG_ERR_FORMAT,
+         ""},
         {"RLE4 encoded run", 4, 1, 4, Bytes({4, 0x12, 0, 1}), IMG_OK, Bytes({0x12, 0x12})},
         {"RLE4 odd run", 4, 1, 4, Bytes({3, 0x12, 0, 1}), IMG_OK, Bytes({0x12, 0x10})},
         {"RLE4 absolute run takes four bytes", 4, 1, 4, Bytes({0, 3, 0x12, 0x30, 1, 0x40, 0, 1}), IMG_OK,
          Bytes({0x12, 0x34})},
-        {"RLE4 absolute run of 5 pads to 16 bits", 8, 1, 4, Bytes({0, 5, 0x12, 0x34, 0x50, 0, 1, 0x60, 0, 1}),
-         IMG_OK, Bytes({0x12, 0x34, 0x56})},
+        {"RLE4 absolute run of 5 pads to 16 bits", 8, 1, 4, Bytes({0, 5, 0x12, 0x34, 0x50, 0, 1, 0x60, 0, 1}), IMG_OK,
+         Bytes({0x12, 0x34, 0x56})},
         {"RLE4 delta of one pixel", 4, 1, 4, Bytes({0, 2, 1, 0, 1, 0x50, 0, 1}), IMG_OK, Bytes({0x05})},
         {"RLE4 delta of three pixels and a row", 4, 2, 4, Bytes({0, 2, 3, 1, 1, 0x70, 0, 1}), IMG_OK,
          Bytes({0, 0, 0, 0, 0, 0x07})},
@@ -92,8 +91,9 @@ void FillRows(DIBIMAGE* image, std::mt19937& random) {
             int value = static_cast<int>(random() % (maxValue + 1));
             int run = random() % 3 == 0 ? static_cast<int>(random() % 300) : 1;
             for (int i = 0; i < run && x < image->info.biWidth; ++i, ++x)
-                DibSetPixel(image, x, y, RGB(image->fileColors[value].rgbRed, image->fileColors[value].rgbGreen,
-                                             image->fileColors[value].rgbBlue),
+                DibSetPixel(image, x, y,
+                            RGB(image->fileColors[value].rgbRed, image->fileColors[value].rgbGreen,
+                                image->fileColors[value].rgbBlue),
                             nullptr);
         }
     }

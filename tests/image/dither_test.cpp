@@ -12,19 +12,9 @@ namespace {
 
 using imagetest::Picture;
 
-struct Quantizer {
-    QUANTIZER q = {};
-    ~Quantizer() { QuantFree(&q); }
-    QUANTIZER* get() { return &q; }
-    QUANTIZER* operator->() { return &q; }
-};
+using imagetest::Quantizer;
 
-struct Dither {
-    DITHER d = {};
-    ~Dither() { DitherFree(&d); }
-    DITHER* get() { return &d; }
-    DITHER* operator->() { return &d; }
-};
+using imagetest::Dither;
 
 // A source palette of the given colours (0x00RRGGBB) whose tree indexes it.
 void MakeSource(QUANTIZER* q, const std::vector<DWORD>& colours) {
@@ -54,9 +44,8 @@ TEST(DitherInit, ErrorLimitPassesSmallErrorsAndCompressesLargeOnes) {
     struct Case {
         int levels, error, passed;
     } cases[] = {
-        {1, 1, 1},     {1, 128, 128}, {1, 255, 255}, {1, -255, -255}, {2, 128, 128}, {2, 130, 130},
-        {2, 131, 130}, {2, 255, 192}, {2, -255, -192}, {3, 64, 64},   {3, 127, 96},  {3, 255, 121},
-        {0, 255, 0},   {0, -7, 0},
+        {1, 1, 1},     {1, 128, 128},   {1, 255, 255}, {1, -255, -255}, {2, 128, 128}, {2, 130, 130}, {2, 131, 130},
+        {2, 255, 192}, {2, -255, -192}, {3, 64, 64},   {3, 127, 96},    {3, 255, 121}, {0, 255, 0},   {0, -7, 0},
     };
     Quantizer q;
     MakeSource(q.get(), Greys(2));
@@ -135,8 +124,9 @@ TEST(DitherImage, WithoutErrorLimitEachPixelTakesItsNearestEntry) {
     Quantizer q;
     MakeSource(q.get(), Greys(17));
     Picture p;
-    ASSERT_EQ(imagetest::Make24(p.get(), 16, 16, [](int x, int y) { return static_cast<DWORD>((x * 16 + y) * 0x010101); }),
-              IMG_OK);
+    ASSERT_EQ(
+        imagetest::Make24(p.get(), 16, 16, [](int x, int y) { return static_cast<DWORD>((x * 16 + y) * 0x010101); }),
+        IMG_OK);
     Picture original;
     ASSERT_EQ(DibCopy(original.get(), p.get()), IMG_OK);
     Dither d;
@@ -145,7 +135,8 @@ TEST(DitherImage, WithoutErrorLimitEachPixelTakesItsNearestEntry) {
     for (int y = 0; y < 16; ++y)
         for (int x = 0; x < 16; ++x) {
             DWORD c = DibGetPixel(original.get(), x, y, nullptr);
-            EXPECT_EQ(DibGetPixelIndex(p.get(), x, y), QuantFindNearest(q.get(), c >> 16, (c >> 8) & 0xFF, c & 0xFF, -1));
+            EXPECT_EQ(DibGetPixelIndex(p.get(), x, y),
+                      QuantFindNearest(q.get(), c >> 16, (c >> 8) & 0xFF, c & 0xFF, -1));
         }
 }
 
@@ -232,7 +223,8 @@ TEST(DitherImage, CancelStopsAndTransparencyStillSettles) {
     EXPECT_EQ(p->info.biBitCount, 24);
     EXPECT_EQ(p->transparent, 0u);
     p->cancel = 0;
-    DitherSetProgress(d.get(), [](int, void*) { return 1; }, nullptr);
+    DitherSetProgress(
+        d.get(), [](int, void*) { return 1; }, nullptr);
     EXPECT_EQ(DitherImage(d.get(), p.get()), IMG_ERR_CANCELLED);
 }
 
@@ -254,7 +246,8 @@ TEST(DitherImage, CubeModeComputesTheEntry) {
     ASSERT_NE(QuantMakeCubePalette(q.get(), 6, 6, 6, FALSE), nullptr);
     Picture p;
     // Cube colours: (r, g, b) levels 0..5 of 51 each.
-    ASSERT_EQ(imagetest::Make24(p.get(), 6, 6, [](int x, int y) { return static_cast<DWORD>((x * 51) << 16 | (y * 51) << 8 | 102); }),
+    ASSERT_EQ(imagetest::Make24(p.get(), 6, 6,
+                                [](int x, int y) { return static_cast<DWORD>((x * 51) << 16 | (y * 51) << 8 | 102); }),
               IMG_OK);
     Dither d;
     ASSERT_EQ(DitherInit(d.get(), q.get(), TRUE, 6, 6, 6, 0), IMG_OK);
@@ -343,7 +336,7 @@ TEST(DitherImage, ExpandedPictureTakesThePaletteOfItsSource) {
 
 TEST(FindColor, NearestByChannelSumsAndExactByEquality) {
     RGBQUAD table[4] = {{0, 0, 0, 0}, {10, 10, 10, 0}, {0, 0, 200, 0}, {10, 10, 10, 0}};
-    EXPECT_EQ(FindNearestColor(RGB(5, 5, 5), table, 4), 0);       // ties: the first
+    EXPECT_EQ(FindNearestColor(RGB(5, 5, 5), table, 4), 0); // ties: the first
     EXPECT_EQ(FindNearestColor(RGB(9, 10, 11), table, 4), 1);
     EXPECT_EQ(FindNearestColor(RGB(190, 0, 0), table, 4), 2);
     EXPECT_EQ(FindNearestColor(RGB(1, 2, 3), table, 0), 0);

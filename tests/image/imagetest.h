@@ -4,6 +4,8 @@
 #pragma once
 
 #include "image/dibimage.h"
+#include "image/dither.h"
+#include "image/quantize.h"
 
 #include <windows.h>
 
@@ -33,6 +35,28 @@ struct Picture {
     Picture& operator=(const Picture&) = delete;
     DIBIMAGE* operator->() { return &image; }
     DIBIMAGE* get() { return &image; }
+};
+
+// A zero-filled quantiser, freed on destruction.
+struct Quantizer {
+    QUANTIZER q = {};
+    Quantizer() = default;
+    ~Quantizer() { QuantFree(&q); }
+    Quantizer(const Quantizer&) = delete;
+    Quantizer& operator=(const Quantizer&) = delete;
+    QUANTIZER* operator->() { return &q; }
+    QUANTIZER* get() { return &q; }
+};
+
+// A zero-filled dithering record, freed on destruction.
+struct Dither {
+    DITHER d = {};
+    Dither() = default;
+    ~Dither() { DitherFree(&d); }
+    Dither(const Dither&) = delete;
+    Dither& operator=(const Dither&) = delete;
+    DITHER* operator->() { return &d; }
+    DITHER* get() { return &d; }
 };
 
 // A 24-bit picture whose pixel (x, y) (y from the top) is color(x, y) as

@@ -35,10 +35,10 @@ std::vector<std::string> Corpus() {
     std::string rle8 = Bytes({4, 1, 0, 3, 5, 6, 7, 0, 2, 9, 0, 0, 0, 2, 3, 1, 6, 2, 0, 0, 13, 4, 0, 0, 0, 1});
     corpus.push_back(imagetest::BmpBytes(Header(13, 4, 8, BI_RLE8, 0, static_cast<DWORD>(rle8.size())),
                                          imagetest::Table(256), rle8));
-    std::string rle4 = Bytes({5, 0x12, 2, 0x33, 0, 0, 0, 7, 0x45, 0x67, 0x89, 0xA0, 0, 0, 0, 2, 2, 0,
-                              3, 0xBC, 0, 0, 0, 1});
-    corpus.push_back(imagetest::BmpBytes(Header(7, 4, 4, BI_RLE4, 0, static_cast<DWORD>(rle4.size())),
-                                         imagetest::Table(16), rle4));
+    std::string rle4 =
+        Bytes({5, 0x12, 2, 0x33, 0, 0, 0, 7, 0x45, 0x67, 0x89, 0xA0, 0, 0, 0, 2, 2, 0, 3, 0xBC, 0, 0, 0, 1});
+    corpus.push_back(
+        imagetest::BmpBytes(Header(7, 4, 4, BI_RLE4, 0, static_cast<DWORD>(rle4.size())), imagetest::Table(16), rle4));
     return corpus;
 }
 
@@ -79,9 +79,9 @@ private:
     int Below(int n) { return n > 0 ? static_cast<int>(random_() % n) : 0; }
 
     DWORD Interesting() {
-        static const DWORD values[] = {0,      1,      2,          3,          4,          7,          8,
-                                       15,     16,     24,         32,         255,        256,        257,
-                                       0x7FFF, 0xFFFF, 0x10000,    21844,      21845,      65504,      65533,
+        static const DWORD values[] = {0,          1,          2,          3,          4,          7,     8,
+                                       15,         16,         24,         32,         255,        256,   257,
+                                       0x7FFF,     0xFFFF,     0x10000,    21844,      21845,      65504, 65533,
                                        0x7FFFFFFF, 0x80000000, 0xFFFFFFFF, 0xFFFFFFFE, 0x40000000, 100000};
         return Below(4) == 0 ? random_() : values[Below(sizeof values / sizeof values[0])];
     }

@@ -2,6 +2,7 @@
 #include "image/palette.h"
 
 #include "image/quantize.h"
+#include "imagetest.h"
 
 #include <gtest/gtest.h>
 
@@ -14,17 +15,12 @@ struct Palette {
     ~Palette() { FreePalette(&p); }
 };
 
-struct Quantizer {
-    QUANTIZER q = {};
-    ~Quantizer() { QuantFree(&q); }
-    QUANTIZER* get() { return &q; }
-    QUANTIZER* operator->() { return &q; }
-};
+using imagetest::Quantizer;
 
 const BYTE STANDARD[16][3] = {
-    {0, 0, 0},     {128, 0, 0},   {0, 128, 0},     {128, 128, 0},   {0, 0, 128}, {128, 0, 128},
-    {0, 128, 128}, {192, 192, 192}, {128, 128, 128}, {255, 0, 0},   {0, 255, 0}, {255, 255, 0},
-    {0, 0, 255},   {255, 0, 255}, {0, 255, 255},   {255, 255, 255},
+    {0, 0, 0},     {128, 0, 0},     {0, 128, 0},     {128, 128, 0},   {0, 0, 128}, {128, 0, 128},
+    {0, 128, 128}, {192, 192, 192}, {128, 128, 128}, {255, 0, 0},     {0, 255, 0}, {255, 255, 0},
+    {0, 0, 255},   {255, 0, 255},   {0, 255, 255},   {255, 255, 255},
 };
 
 void ExpectEntry(const PALETTEENTRY& e, int r, int g, int b) {

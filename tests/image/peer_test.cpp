@@ -87,9 +87,9 @@ TEST_F(PeerCheck, ReaderDecodesImageMagickFilesAsItDoes) {
 TEST_F(PeerCheck, ReaderDecodesRle4AndShortTablesAsImageMagickDoes) {
     std::vector<std::pair<std::string, std::string>> files;
     // RLE4, 7 x 3: encoded runs, an odd run, an absolute run and a run of two nibbles.
-    std::string rle4 = Bytes({5, 0x12, 2, 0x33, 0, 0,              // 1 2 1 2 1 3 3
-                              0, 7, 0x45, 0x67, 0x89, 0xA0, 0, 0, // absolute 4 5 6 7 8 9 A
-                              7, 0xBC, 0, 0, 0, 1});
+    std::string rle4 = Bytes({5, 0x12, 2,    0x33, 0,    0,          // 1 2 1 2 1 3 3
+                              0, 7,    0x45, 0x67, 0x89, 0xA0, 0, 0, // absolute 4 5 6 7 8 9 A
+                              7, 0xBC, 0,    0,    0,    1});
     files.push_back({"rle4", imagetest::BmpBytes(Header(7, 3, 4, BI_RLE4, 0, static_cast<DWORD>(rle4.size())),
                                                  imagetest::Table(16), rle4)});
     // Absolute runs with padding: 5 pixels (3 bytes and a pad), then 3.

@@ -13,13 +13,7 @@ namespace {
 
 using imagetest::Picture;
 
-// A zero-filled quantiser freed on destruction.
-struct Quantizer {
-    QUANTIZER q = {};
-    ~Quantizer() { QuantFree(&q); }
-    QUANTIZER* operator->() { return &q; }
-    QUANTIZER* get() { return &q; }
-};
+using imagetest::Quantizer;
 
 // The node a colour reaches at the tree's depth, or null.
 const QUANTNODE* NodeOf(QUANTIZER* q, int r, int g, int b) {
@@ -51,8 +45,8 @@ TEST(QuantInit, DepthFollowsTheColourCount) {
         int depth, colours;
         DWORD chosen;
     } cases[] = {
-        {0, 1, 2}, {0, 2, 2}, {0, 3, 2}, {0, 4, 2}, {0, 16, 2}, {0, 64, 3}, {0, 128, 3}, {0, 256, 4},
-        {1, 256, 2}, {5, 256, 5}, {9, 256, 8},
+        {0, 1, 2},   {0, 2, 2},   {0, 3, 2},   {0, 4, 2},   {0, 16, 2},  {0, 64, 3},
+        {0, 128, 3}, {0, 256, 4}, {1, 256, 2}, {5, 256, 5}, {9, 256, 8},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.depth << ", " << c.colours);
@@ -158,9 +152,10 @@ TEST(QuantBuildPalette, FewColoursAreKeptAsTheirRoundedMeans) {
 
 TEST(QuantBuildPalette, ManyColoursReduceToTheFreeEntries) {
     Picture p;
-    ASSERT_EQ(imagetest::Make24(p.get(), 64, 64,
-                                [](int x, int y) { return static_cast<DWORD>((x * 4) << 16 | (y * 4) << 8 | (x ^ y)); }),
-              IMG_OK);
+    ASSERT_EQ(
+        imagetest::Make24(p.get(), 64, 64,
+                          [](int x, int y) { return static_cast<DWORD>((x * 4) << 16 | (y * 4) << 8 | (x ^ y)); }),
+        IMG_OK);
     Quantizer q;
     ASSERT_EQ(QuantInit(q.get(), 0, 256), 0);
     ASSERT_EQ(QuantAddImage(q.get(), p.get()), IMG_OK);
@@ -171,7 +166,8 @@ TEST(QuantBuildPalette, ManyColoursReduceToTheFreeEntries) {
     // Passes merge every node of the lightest weight at once, so fewer than 8
     // may remain; the entries given out come first, the rest stay white.
     int assigned = 0;
-    while (assigned < 8 && !(palette->palPalEntry[assigned].peRed == 255 && palette->palPalEntry[assigned].peGreen == 255))
+    while (assigned < 8 &&
+           !(palette->palPalEntry[assigned].peRed == 255 && palette->palPalEntry[assigned].peGreen == 255))
         ++assigned;
     EXPECT_GE(assigned, 1);
     for (int i = assigned; i < 8; ++i)
