@@ -104,6 +104,10 @@ TEST(DibReadFile, DamagedFilesGetTheirCode) {
     std::string notBmp = good;
     notBmp[1] = 'X';
     std::string deep = BmpBytes(Header(4, 2, 16), {}, Pattern(16));
+    auto v5 = Header(4, 2, 24);
+    v5.biSize = 124;
+    auto core = Header(4, 2, 24);
+    core.biSize = 12;
     struct Case {
         const char* what;
         std::string bytes;
@@ -115,6 +119,8 @@ TEST(DibReadFile, DamagedFilesGetTheirCode) {
         {"short info header", good.substr(0, 40), IMG_ERR_READ},
         {"short table", good.substr(0, 54 + 1000), IMG_ERR_READ},
         {"16 bits", deep, IMG_ERR_FORMAT},
+        {"124-byte header", BmpBytes(v5, {}, Pattern(24 + 84)), IMG_ERR_FORMAT},
+        {"12-byte header", BmpBytes(core, {}, Pattern(24)), IMG_ERR_FORMAT},
         {"top-down", BmpBytes(Header(4, -2, 24), {}, Pattern(24)), IMG_ERR_FORMAT},
         {"RLE8 data without end",
          BmpBytes(Header(4, 1, 8, BI_RLE8, 0, 4), imagetest::Table(256), imagetest::Bytes({3, 7, 0, 0})),
@@ -179,6 +185,9 @@ TEST(DibLoadPacked, DataShorterThanItsHeaderClaimsIsNeverOverrun) {
         return result;
     };
     EXPECT_EQ(load(full.substr(0, 39), nullptr), IMG_ERR_READ);
+    std::string v5 = full;
+    v5[0] = 124;
+    EXPECT_EQ(load(v5, nullptr), IMG_ERR_FORMAT);
     EXPECT_EQ(load(full.substr(0, 40 + 1000), nullptr), IMG_ERR_READ);
     const BYTE* next = nullptr;
     EXPECT_EQ(load(full.substr(0, 40 + 1024 + 10), &next), IMG_OK);
