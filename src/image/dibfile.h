@@ -3,18 +3,18 @@
 // run-length encoded.
 //
 // The loaders fill an empty record (they never release an earlier `bits`):
-// the 40-byte BITMAPINFOHEADER (other header sizes are IMG_ERR_FORMAT), the colour table of
-// DibTableCount entries into `fileColors` and `colors`, then the pixel data
-// right after the table (bfOffBits is not consulted). RLE data is decoded, so
-// every picture handed back is plain BI_RGB rows that fill their buffer. On
-// failure `bits` is null; the header and tables may hold what was read.
+// the 40-byte BITMAPINFOHEADER (other header sizes are refused), the colour
+// table of DibTableCount entries into `fileColors` and `colors`, then the
+// pixel data right after the table (bfOffBits is not consulted). RLE data is
+// decoded, so every picture handed back is plain BI_RGB rows that fill their
+// buffer. On failure `bits` is null; the header and tables may hold what was
+// read.
 //
 // Results: IMG_OK; IMG_ERR_OPEN (file cannot be opened); IMG_ERR_READ (short
 // file header, info header or colour table, or a failing read); IMG_ERR_FORMAT
 // (not "BM", a header that is not 40 bytes or that DibValidateHeader rejects,
-// corrupt RLE data);
-// IMG_ERR_MEMORY; IMG_ERR_RESOURCE; IMG_ERR_CANCELLED (`cancel` at a check
-// point). Pixel data cut short loads with IMG_OK; the rows missing are index
+// corrupt RLE data); IMG_ERR_MEMORY; IMG_ERR_RESOURCE; IMG_ERR_CANCELLED
+// (`cancel` at a check point). Pixel data cut short loads with IMG_OK; the rows missing are index
 // 0 or black.
 #pragma once
 
