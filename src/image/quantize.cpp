@@ -94,6 +94,33 @@ DWORD PixelColor(const DIBIMAGE* image, const BYTE* row, int x) {
     }
 }
 
+// The scoring walk of QuantFindNearest, bottom-up with children in ascending
+// octant order; of equal distances the first met wins. Kept in locals so that
+// the walk, the hot path of dithering, needs no stores through the record.
+struct NearestSearch {
+    const PALETTEENTRY* palette;
+    const LONG* squares; // indexed -255 to 255
+    LONG entries;
+    int r, g, b;
+    int exclude;
+    DWORD best = 0xFFFFFFFF;
+    LONG found = 0;
+
+    void Visit(const QUANTNODE* node) {
+        for (unsigned mask = node->childMask; mask; mask &= mask - 1)
+            Visit(node->child[__builtin_ctz(mask)]);
+        const LONG index = node->paletteIndex;
+        if (node->pixelCount == 0 || index == exclude || index < 0 || index >= entries)
+            return;
+        const PALETTEENTRY& e = palette[index];
+        DWORD d = squares[e.peRed - r] + squares[e.peGreen - g] + squares[e.peBlue - b];
+        if (d < best) {
+            best = d;
+            found = index;
+        }
+    }
+};
+
 void SetEntry(PALETTEENTRY* entry, int red, int green, int blue) {
     entry->peRed = static_cast<BYTE>(red);
     entry->peGreen = static_cast<BYTE>(green);
@@ -331,18 +358,10 @@ int QuantFindNearest(QUANTIZER* q, int r, int g, int b, int exclude) {
             node = node->child[octant];
         }
     }
-    const LONG entries = q->palette->palNumEntries;
-    auto score = [q, r, g, b, exclude, entries](QUANTNODE* n) {
-        if (n->pixelCount == 0 || n->paletteIndex == exclude || n->paletteIndex < 0 || n->paletteIndex >= entries)
-            return;
-        const PALETTEENTRY& e = q->palette->palPalEntry[n->paletteIndex];
-        DWORD d = q->squares[e.peRed - r + 255] + q->squares[e.peGreen - g + 255] + q->squares[e.peBlue - b + 255];
-        if (d < q->bestDistance) {
-            q->bestDistance = d;
-            q->foundIndex = n->paletteIndex;
-        }
-    };
-    BottomUp(node->parent, score);
+    NearestSearch search{q->palette->palPalEntry, q->squares + 255, q->palette->palNumEntries, r, g, b, exclude};
+    search.Visit(node->parent);
+    q->bestDistance = search.best;
+    q->foundIndex = search.found;
     return q->foundIndex;
 }
 
