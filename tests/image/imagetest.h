@@ -83,7 +83,5 @@ std::string UnixPath(const std::string& windowsPath);
 // and waits for it; its exit status, or -1 when it could not be run. Its
 // output goes to dir\script.out.
 int RunUnixScript(const std::string& dir, const std::string& script);
-// True when ImageMagick's convert is there to compare with.
-bool HaveImageMagick();
 
 } // namespace imagetest
