@@ -9,6 +9,7 @@
 #include "fixturelog.h"
 #include "prefixstate.h"
 #include "saverprocess.h"
+#include "testwindow.h"
 
 #include <gtest/gtest.h>
 

@@ -115,15 +115,4 @@ NativeDllGuard::~NativeDllGuard() {
         RegDeleteKeyA(HKEY_CURRENT_USER, kAppDefaults); // only when empty
 }
 
-HWND MakeTestWindow(const char* title) {
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = DefWindowProcA;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    wc.lpszClassName = "MsTestWindow";
-    RegisterClassA(&wc);
-    return CreateWindowExA(0, "MsTestWindow", title, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, 200, 120, nullptr,
-                           nullptr, wc.hInstance, nullptr);
-}
-
 } // namespace e2e

@@ -73,7 +73,4 @@ private:
 
 std::string SystemDirectory();
 
-// A visible top-level window of this test, for owners and foreground checks.
-HWND MakeTestWindow(const char* title);
-
 } // namespace e2e
