@@ -16,9 +16,9 @@ LRESULT CDLG::OnContextMenu(WPARAM wParam, LPARAM) {
 }
 
 LRESULT CDLG::OnHelp(WPARAM, LPARAM lParam) {
-    if (!HasHelp())
-        return 0;
     const auto* info = reinterpret_cast<const HELPINFO*>(lParam);
+    if (!HasHelp() || !info)
+        return 0;
     WinHelpA(static_cast<HWND>(info->hItemHandle), helpFile, HELP_WM_HELP, reinterpret_cast<ULONG_PTR>(helpIds));
     return 1;
 }
@@ -42,13 +42,13 @@ INT_PTR CDLG::DoModal(HINSTANCE instance, const char* dialogTemplate, HWND owner
 }
 
 BOOL CDLG::SetHelp(const char* fileName, const DWORD* ids) {
-    if (!fileName || !ids) {
-        free(helpIds);
-        free(helpFile);
-        helpIds = nullptr;
-        helpFile = nullptr;
+    // A second call replaces the earlier copies instead of losing them.
+    free(helpIds);
+    free(helpFile);
+    helpIds = nullptr;
+    helpFile = nullptr;
+    if (!fileName || !ids)
         return 1;
-    }
     char name[PATH_SIZE];
     if (fileName[0]) {
         CopyText(name, sizeof name, fileName);

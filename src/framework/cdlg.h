@@ -36,10 +36,9 @@ public:
     // The value given to EndDialog, or -1 when the dialog cannot be created.
     INT_PTR DoModal(HINSTANCE instance, const char* dialogTemplate, HWND owner);
 
-    // With both arguments: copies them (an empty name means the module's own
-    // path with ".hlp"); 0 when memory runs out. Without one: releases both
-    // copies and returns 1. A call with arguments does not release earlier
-    // copies, so make it at most once per object.
+    // Releases earlier copies; then, with both arguments, copies them (an
+    // empty name means the module's own path with ".hlp"): 0 when memory runs
+    // out, and the copy that failed stays none. Without one of them: 1.
     BOOL SetHelp(const char* fileName, const DWORD* ids);
 
 private:

@@ -33,8 +33,10 @@ template <typename Proc> Proc FindEntryPoint(HMODULE library, const char* name) 
 } // namespace
 
 BOOL ReadPasswordSetting() {
+    // Read access only: a key the user may read but not write must not turn
+    // the password off.
     RegKey key;
-    if (!OpenRegKey(&key, HKEY_CURRENT_USER, "Control Panel\\Desktop"))
+    if (!OpenRegKey(&key, HKEY_CURRENT_USER, "Control Panel\\Desktop", KEY_READ))
         return 0;
     char isSecure[kIsSecureSize];
     ReadRegString(key, "ScreenSaverIsSecure", "0", isSecure, sizeof isSecure);

@@ -4,9 +4,9 @@
 
 #include <cstring>
 
-HKEY OpenRegKey(RegKey* key, HKEY root, const char* subkeyPath) {
+HKEY OpenRegKey(RegKey* key, HKEY root, const char* subkeyPath, REGSAM access) {
     HKEY opened = nullptr;
-    if (RegOpenKeyExA(root, subkeyPath, 0, REG_ACCESS, &opened) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(root, subkeyPath, 0, access, &opened) != ERROR_SUCCESS)
         opened = nullptr;
     key->handle = opened;
     return opened;

@@ -13,8 +13,9 @@ struct RegKey {
     HKEY handle = nullptr;
 };
 
-// Opens root\subkeyPath with REG_ACCESS into key; the handle, or null.
-HKEY OpenRegKey(RegKey* key, HKEY root, const char* subkeyPath);
+// Opens root\subkeyPath into key, with REG_ACCESS unless a reader asks for
+// less; the handle, or null.
+HKEY OpenRegKey(RegKey* key, HKEY root, const char* subkeyPath, REGSAM access = REG_ACCESS);
 
 // Closes the key when open; the holder becomes null and is returned.
 HKEY CloseRegKey(RegKey* key);

@@ -195,6 +195,7 @@ TEST(CDLG, HelpRequestsReachWinHelpOnlyWithHelpInstalled) {
     ASSERT_EQ(dialog.SetHelp("C:\\Help\\movie.hlp", kHelpTable), 1);
     EXPECT_EQ(DialogProc(window, WM_HELP, 0, reinterpret_cast<LPARAM>(&info)), 1);
     EXPECT_EQ(DialogProc(window, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(button), 0), 0);
+    EXPECT_EQ(DialogProc(window, WM_HELP, 0, 0), 0) << "a request without its HELPINFO";
     ASSERT_EQ(winHelpCalls.size(), 2u);
     const ULONG_PTR table = reinterpret_cast<ULONG_PTR>(dialog.helpIds);
     EXPECT_EQ(winHelpCalls[0].window, button);
@@ -216,6 +217,12 @@ TEST(CDLG, SetHelpCopiesTheTableUpToItsEndPairAndReleasesOnRequest) {
     EXPECT_EQ(_msize(dialog.helpIds), 6 * sizeof(DWORD));
     EXPECT_EQ(memcmp(dialog.helpIds, table, 6 * sizeof(DWORD)), 0);
     EXPECT_STREQ(dialog.helpFile, "movie.hlp");
+
+    // A second call replaces the copies.
+    ASSERT_EQ(dialog.SetHelp("other.hlp", kHelpTable), 1);
+    EXPECT_STREQ(dialog.helpFile, "other.hlp");
+    EXPECT_EQ(_msize(dialog.helpIds), sizeof kHelpTable);
+    EXPECT_EQ(memcmp(dialog.helpIds, kHelpTable, sizeof kHelpTable), 0);
 
     EXPECT_EQ(dialog.SetHelp(nullptr, table), 1);
     EXPECT_EQ(dialog.helpIds, nullptr);
