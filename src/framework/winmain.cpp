@@ -1,8 +1,10 @@
 // Entry point of the screen saver module: fixes the module's names, reads the
 // desktop's command line and runs one mode. Always returns 0.
 #include "framework/cmdline.h"
+#include "resources/resource.h"
 #include "saver/csaver.h"
 #include "saver/password.h"
+#include "settings/mvsaverdlg.h"
 #include "util/modulenames.h"
 
 #include <new>
@@ -21,6 +23,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showCom
         break;
     case MODE_SET_PASSWORD:
         ChangePassword(args);
+        break;
+    case MODE_CONFIGURE:
+        if (mvSaverDlg* dialog = new (std::nothrow) mvSaverDlg) {
+            dialog->DoModal(instance, MAKEINTRESOURCEA(IDD_SETTINGS), args.window);
+            delete dialog;
+        }
         break;
     default:
         break;
