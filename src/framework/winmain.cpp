@@ -1,8 +1,8 @@
 // Entry point of the screen saver module: fixes the module's names, reads the
 // desktop's command line and runs one mode. Always returns 0.
 #include "framework/cmdline.h"
+#include "moviesaver/mvsaver.h"
 #include "resources/resource.h"
-#include "saver/csaver.h"
 #include "saver/password.h"
 #include "settings/mvsaverdlg.h"
 #include "util/modulenames.h"
@@ -16,7 +16,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showCom
     switch (args.mode) {
     case MODE_SAVER:
     case MODE_PREVIEW:
-        if (CSAVER* saver = new (std::nothrow) CSAVER) {
+        if (mvSaver* saver = new (std::nothrow) mvSaver) {
             saver->Run(args, instance, showCommand);
             delete saver;
         }

@@ -19,7 +19,8 @@ int mvPak::Load(BOOL extract) {
     int result = 1;
     if (state != PackageState::Valid)
         trailer = mvTrailer{};
-    if (state == PackageState::Damaged)
+    damaged = state == PackageState::Damaged;
+    if (damaged)
         result = 0; // never copy by offsets that contradict the file
     else if (state == PackageState::Valid && extract)
         result = Extract(module) ? 1 : 0;

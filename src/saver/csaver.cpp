@@ -59,6 +59,9 @@ HWND CSAVER::CreateSaverWindow(HINSTANCE instance, int showCommand, HWND parent)
     if (hwnd) {
         ShowWindow(hwnd, showCommand);
         UpdateWindow(hwnd);
+        // The keys must come here, whatever was in front when the saver started.
+        if (mode == MODE_SAVER)
+            SetForegroundWindow(hwnd);
     }
     return hwnd;
 }
@@ -185,6 +188,13 @@ LRESULT CSAVER::OnPaint(WPARAM, LPARAM) {
 LRESULT CSAVER::OnTimer(WPARAM, LPARAM) {
     if (closing)
         return 0;
+    // Focus that falls back to the desktop (some platforms do that when
+    // another window is hidden or restyled) would leave the keys nowhere.
+    if (mode == MODE_SAVER && !verifying) {
+        HWND front = GetForegroundWindow();
+        if (!front || front == GetDesktopWindow())
+            SetForegroundWindow(hwnd);
+    }
     HDC dc = GetDC(hwnd);
     if (showingMessage) {
         DrawMessage(dc);

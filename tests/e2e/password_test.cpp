@@ -34,27 +34,12 @@ DWORD Calls() {
     return fixturelog::GetNumber(kCpl, "Calls");
 }
 
-// Wine warps the X pointer only when SetCursorPos changes the position it
-// keeps itself, and the two can disagree (a warp is refused while another
-// program holds the pointer), so a plain retry may never warp again.
-// GetCursorPos asks the X server once the last change is 100 ms old: check
-// after that and, where they disagree, first tell Wine where the pointer is.
-void PlaceCursor(int x, int y) {
-    SetCursorPos(x, y);
-    POINT at = {};
-    ASSERT_TRUE(WaitUntil([&] {
-        PumpFor(150);
-        if (GetCursorPos(&at) && at.x == x && at.y == y)
-            return true;
-        SetCursorPos(at.x, at.y);
-        SetCursorPos(x, y);
-        return false;
-    })) << "the cursor stays at "
-        << at.x << ", " << at.y;
+void MoveFromStartOrFail(int x, int y) {
+    ASSERT_TRUE(PlaceCursor(x, y)) << "the cursor does not reach " << x << ", " << y;
 }
 
 void MoveFromStart(int dx, int dy) {
-    PlaceCursor(FullScreenSaver::kStart.x + dx, FullScreenSaver::kStart.y + dy);
+    MoveFromStartOrFail(FullScreenSaver::kStart.x + dx, FullScreenSaver::kStart.y + dy);
 }
 
 // The desktop values and the system directory's PASSWORD.CPL, put back as

@@ -46,8 +46,8 @@ TEST(Preview, DrawsBlackInAChildOfTheGivenWindowUntilItIsDestroyed) {
     EXPECT_TRUE(WaitUntil([&] { return RegionIs(CaptureScreen(), client, 0); }));
 
     // No input ends a preview.
-    SetCursorPos(client.left + 5, client.top + 5);
-    SetCursorPos(client.left + 100, client.top + 100);
+    EXPECT_TRUE(PlaceCursor(client.left + 5, client.top + 5));
+    EXPECT_TRUE(PlaceCursor(client.left + 100, client.top + 100));
     PostMessageA(child, WM_KEYDOWN, 'A', 1);
     PostMessageA(child, WM_LBUTTONDOWN, 0, 0);
     PostMessageA(child, WM_ACTIVATEAPP, 0, 0);

@@ -9,11 +9,14 @@ using namespace testsupport;
 std::string ModulePath() { return BinPath("MovieSaver.scr"); }
 
 bool FullScreenSaver::Start(const std::string& module) {
-    SetCursorPos(kStart.x, kStart.y);
+    if (!PlaceCursor(kStart.x, kStart.y))
+        return false;
     if (!process.Start(module.empty() ? ModulePath() : module, "/s"))
         return false;
     window = WaitForTopLevelWindow(process.Id(), "CSaverWin");
-    return window && WaitUntil([&] { return IsWindowVisible(window) != FALSE; });
+    // Keys go to the foreground window: input sent before the saver is in
+    // front would reach whatever was there.
+    return window && WaitUntil([&] { return IsWindowVisible(window) && GetForegroundWindow() == window; });
 }
 
 ::testing::AssertionResult FullScreenSaver::Ended(DWORD timeoutMs) {

@@ -1,5 +1,7 @@
 #include "testsupport.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <cstring>
 
@@ -73,6 +75,20 @@ void PumpFor(DWORD ms) {
         PumpPending();
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
     }
+}
+
+bool PlaceCursor(int x, int y) {
+    SetCursorPos(x, y);
+    return WaitUntil([&] {
+        PumpFor(150);
+        POINT at = {};
+        if (GetCursorPos(&at) && at.x == x && at.y == y)
+            return true;
+        // First tell Wine where the pointer is, then move it.
+        SetCursorPos(at.x, at.y);
+        SetCursorPos(x, y);
+        return false;
+    });
 }
 
 std::string ReadFileBytes(const std::string& path) {
@@ -234,6 +250,45 @@ HWND WaitForTopLevelWindow(DWORD pid, const char* className, DWORD timeoutMs) {
 }
 
 ScreenShot CaptureScreen() {
+    // Wine runs a Linux program given by its real file (not a symbolic link).
+    static int serial = 0;
+    std::string name = "/tmp/mstest-shot-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++serial);
+    std::string windowsName = "Z:" + name;
+    for (char& c : windowsName)
+        c = c == '/' ? '\\' : c;
+    std::string command = "dash -c \"import -window root -depth 8 rgb:" + name + ".rgb && mv " + name + ".rgb " +
+                          name + ".done\"";
+    std::vector<char> buffer(command.begin(), command.end());
+    buffer.push_back(0);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    ScreenShot shot;
+    if (CreateProcessA("Z:\\usr\\bin\\dash", buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                       &info)) {
+        CloseHandle(info.hThread);
+        // The exit code of a Linux program does not come through; the file does.
+        WaitUntil([&] { return PathExists(windowsName + ".done"); }, 20000);
+        CloseHandle(info.hProcess);
+        std::string bytes = ReadFileBytes(windowsName + ".done");
+        DeleteFileA((windowsName + ".done").c_str());
+        const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+        if (bytes.size() == static_cast<size_t>(width) * height * 3) {
+            shot.width = width;
+            shot.height = height;
+            shot.pixels.resize(static_cast<size_t>(width) * height);
+            for (size_t i = 0; i < shot.pixels.size(); ++i) {
+                const auto* p = reinterpret_cast<const unsigned char*>(bytes.data()) + i * 3;
+                shot.pixels[i] = static_cast<DWORD>(p[0]) << 16 | static_cast<DWORD>(p[1]) << 8 | p[2];
+            }
+            return shot;
+        }
+    }
+    ADD_FAILURE() << "the display could not be read with ImageMagick's import";
+    return CaptureScreenGdi();
+}
+
+ScreenShot CaptureScreenGdi() {
     ScreenShot shot;
     shot.width = GetSystemMetrics(SM_CXSCREEN);
     shot.height = GetSystemMetrics(SM_CYSCREEN);
@@ -259,6 +314,41 @@ ScreenShot CaptureScreen() {
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
     return shot;
+}
+
+bool SaveScreenShot(const ScreenShot& shot, const std::string& path) {
+    const int stride = (shot.width * 3 + 3) & ~3;
+    BITMAPFILEHEADER file = {};
+    BITMAPINFOHEADER info = {};
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof file + sizeof info;
+    file.bfSize = file.bfOffBits + static_cast<DWORD>(stride) * shot.height;
+    info.biSize = sizeof info;
+    info.biWidth = shot.width;
+    info.biHeight = shot.height;
+    info.biPlanes = 1;
+    info.biBitCount = 24;
+    std::string bytes(reinterpret_cast<const char*>(&file), sizeof file);
+    bytes.append(reinterpret_cast<const char*>(&info), sizeof info);
+    std::string row(static_cast<size_t>(stride), '\0');
+    for (int y = shot.height - 1; y >= 0; --y) {
+        for (int x = 0; x < shot.width; ++x) {
+            DWORD p = shot.At(x, y);
+            row[x * 3] = static_cast<char>(p & 0xFF);
+            row[x * 3 + 1] = static_cast<char>(p >> 8 & 0xFF);
+            row[x * 3 + 2] = static_cast<char>(p >> 16 & 0xFF);
+        }
+        bytes += row;
+    }
+    return WriteFileBytes(path, bytes);
+}
+
+std::string ScreenShotDir() {
+    // Test programs lie in build\bin.
+    std::string dir = BinDir();
+    dir = dir.substr(0, dir.rfind('\\')) + "\\screenshots";
+    CreateDirectoryA(dir.c_str(), nullptr);
+    return dir;
 }
 
 bool RegionIs(const ScreenShot& shot, const RECT& area, DWORD color) {

@@ -49,6 +49,13 @@ private:
     PROCESS_INFORMATION info_ = {};
 };
 
+// Moves the pointer to (x, y) and waits until the display agrees. Wine warps
+// the X pointer only when SetCursorPos changes the position it keeps itself,
+// and the two can disagree (a warp is refused while another program holds the
+// pointer), so a plain retry may never warp again; GetCursorPos asks the X
+// server once the last change is 100 ms old. False when it never got there.
+bool PlaceCursor(int x, int y);
+
 // Runs a console program to its end with its output captured; returns its
 // exit code, or -1 when it could not be started or did not end in time.
 int RunProgram(const std::string& exe, const std::string& arguments, std::string* out = nullptr,
@@ -64,7 +71,17 @@ struct ScreenShot {
     std::vector<DWORD> pixels;
     DWORD At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
 };
+// What the X display shows, read with ImageMagick's import from the root
+// window. Wine's own screen device context can report windows that the
+// display hides, so checks of what a person sees use this one.
 ScreenShot CaptureScreen();
+// The screen as Wine's GDI reports it (GetDC of no window).
+ScreenShot CaptureScreenGdi();
+// Writes the shot as a 24-bit BMP file.
+bool SaveScreenShot(const ScreenShot& shot, const std::string& path);
+// Where tests leave pictures for people to look at: build/screenshots.
+std::string ScreenShotDir();
+
 // True when every pixel of the rectangle has the colour (0x00RRGGBB).
 bool RegionIs(const ScreenShot& shot, const RECT& area, DWORD color);
 

@@ -1,6 +1,6 @@
-# Shared by tools/test and tools/demo: a private X display and a Wine prefix
-# inside the build folder, with a persistent wineserver so that each Windows
-# program starts in a fraction of a second. Everything started here is
+# Shared by tools/test and tools/demo: a private X display with a window
+# manager and a Wine prefix inside the build folder, with a persistent
+# wineserver so that each Windows program starts in a fraction of a second. Everything started here is
 # recorded by process id and stopped by harness_stop.
 
 harness_pids=()
@@ -42,6 +42,23 @@ harness_start_wine() {
     # first test instead, they would hold its output pipe open until the end.
     WINEPREFIX="$prefix" DISPLAY="$display" WINEDEBUG=-all \
         wine cmd.exe /c exit </dev/null >/dev/null 2>&1
+}
+
+# harness_start_wm DISPLAY: a window manager, as on any desktop. Without one
+# Wine waits two seconds whenever a program hides a managed window, and
+# layered windows are not shown.
+harness_start_wm() {
+    local display=$1
+    DISPLAY="$display" openbox --sm-disable >/dev/null 2>&1 &
+    harness_pids+=($!)
+    # Ready once it has claimed the screen.
+    local i
+    for i in $(seq 100); do
+        DISPLAY="$display" xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
+        sleep 0.1
+    done
+    echo "harness: the window manager did not start" >&2
+    return 1
 }
 
 harness_stop() {
