@@ -338,11 +338,6 @@ void SpriteInstance::Place(std::unique_ptr<DisplayObject> o, int depth) {
 
 void SpriteInstance::Apply(const FrameCommand& cmd) {
     const PlaceCommand& p = cmd.place;
-    if (cmd.kind == CMD_BACKGROUND) {
-        stage->background = cmd.background;
-        stage->changed = true;
-        return;
-    }
     if (cmd.kind == CMD_REMOVE) {
         RemoveInstance(p.depth);
         return;
@@ -489,9 +484,6 @@ void SpriteInstance::Rewind(int target) {
     }
     currentFrame_ = target;
     const FrameDef& f = timeline_->frames[target];
-    for (const FrameCommand& cmd : f.commands)
-        if (cmd.kind == CMD_BACKGROUND)
-            Apply(cmd);
     for (const ByteRange& a : f.actions)
         stage->pendingActions.push_back(a);
 }

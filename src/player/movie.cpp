@@ -60,6 +60,10 @@ void Movie::Release() {
     root = Timeline();
     exports.clear();
     bitmapPixels = 0;
+    hasBackground_ = false;
+    jpegTables_ = ByteRange();
+    damaged = false;
+    background = SwfColor{255, 255, 255, 255};
 }
 
 ByteRange Movie::RangeOf(const uint8_t* p, size_t n) const {
@@ -334,11 +338,12 @@ void Movie::ParseTimeline(size_t offset, size_t size, Timeline* timeline, bool i
             break;
         }
         case TAG_SET_BACKGROUND_COLOR: {
-            FrameCommand cmd;
-            cmd.kind = CMD_BACKGROUND;
-            cmd.background = ReadRgb(r);
-            if (!r.Failed() && isRoot)
-                frame.commands.push_back(cmd);
+            // The first colour holds for the whole movie; later ones are ignored.
+            SwfColor c = ReadRgb(r);
+            if (!r.Failed() && isRoot && !hasBackground_) {
+                background = c;
+                hasBackground_ = true;
+            }
             break;
         }
         case TAG_FRAME_LABEL: {

@@ -51,12 +51,11 @@ struct PlaceCommand {
     ByteRange clipActions;
 };
 
-enum : uint8_t { CMD_PLACE, CMD_REMOVE, CMD_BACKGROUND };
+enum : uint8_t { CMD_PLACE, CMD_REMOVE };
 
 struct FrameCommand {
     uint8_t kind = CMD_PLACE;
     PlaceCommand place; // for CMD_REMOVE only the depth counts
-    SwfColor background;
 };
 
 struct InitAction {
@@ -164,4 +163,5 @@ private:
     std::vector<uint8_t> body_;
     std::unordered_map<uint16_t, std::unique_ptr<Character>> dictionary_;
     ByteRange jpegTables_;
+    bool hasBackground_ = false;
 };

@@ -308,8 +308,6 @@ void Renderer::DrawShape(const Shape& shape, const SwfMatrix& m, const SwfColorT
                 AddSegment(raster_, s, m);
             Sweep(shape.nonZero, t);
         }
-        if (t.building)
-            continue; // masks are made of fills only
         for (size_t i = 0; i < layer.linePaths.size(); ++i) {
             const std::vector<Segment>& path = layer.linePaths[i];
             if (path.empty())
@@ -324,13 +322,15 @@ void Renderer::DrawShape(const Shape& shape, const SwfMatrix& m, const SwfColorT
                 scale = AxisScale(m.a, m.b);
             else
                 scale = (AxisScale(m.a, m.b) + AxisScale(m.c, m.d)) / 2;
-            if (l.hasFill) {
+            if (t.building) {
+                // lines count in masks too
+            } else if (l.hasFill) {
                 const Bitmap* bitmap = l.fill.kind == FILL_BITMAP ? movie_->GetBitmap(l.fill.bitmapId) : nullptr;
                 painter_->SetFill(l.fill, m, cx, bitmap);
             } else {
                 painter_->SetColor(l.color, cx);
             }
-            if (painter_->Invisible())
+            if (!t.building && painter_->Invisible())
                 continue;
             raster_.Reset(t.clip);
             StrokeSegments(path, m, l.width * scale, l, &raster_);
