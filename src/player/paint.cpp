@@ -11,14 +11,22 @@ inline uint32_t Scale(uint32_t c, uint32_t a256) {
     return rb | ag;
 }
 
+// Every channel times a / 255, rounded: exact enough that opaque stays opaque.
+inline uint32_t MulDiv255(uint32_t c, uint32_t a) {
+    uint32_t rb = (c & 0x00FF00FFu) * a + 0x00800080u;
+    rb = ((rb + ((rb >> 8) & 0x00FF00FFu)) >> 8) & 0x00FF00FFu;
+    uint32_t ag = ((c >> 8) & 0x00FF00FFu) * a + 0x00800080u;
+    ag = (ag + ((ag >> 8) & 0x00FF00FFu)) & 0xFF00FF00u;
+    return rb | ag;
+}
+
 inline void Over(uint32_t& d, uint32_t s) {
     uint32_t a = s >> 24;
     if (a == 255) {
         d = s;
         return;
     }
-    uint32_t inv = 255 - a;
-    d = s + Scale(d, inv + (inv >> 7));
+    d = s + MulDiv255(d, 255 - a);
 }
 
 inline uint32_t PremultiplyStraight(uint32_t a, uint32_t r, uint32_t g, uint32_t b) {
@@ -207,7 +215,7 @@ void Painter::Row(int y, int x0, int count, const uint8_t* covers) {
                 continue;
             uint32_t s = src ? src[i] : color_;
             if (cov < 255)
-                s = Scale(s, cov + (cov >> 7));
+                s = MulDiv255(s, cov);
             Over(row[x0 + i], s);
         }
         x0 += n;
@@ -279,7 +287,7 @@ void CompositeLayer(const Canvas& dst, const Canvas& src, const ClipBox& box, ui
         for (int x = box.x0; x < box.x1; ++x) {
             uint32_t sp = s[x];
             if (m && m[x] != 255)
-                sp = Scale(sp, m[x] + (m[x] >> 7));
+                sp = MulDiv255(sp, m[x]);
             if (!sp && mode != BLEND_ALPHA)
                 continue;
             if (mode == BLEND_NORMAL || mode == BLEND_LAYER) {

@@ -77,8 +77,10 @@ bool ReadRecords(SwfReader& r, int version, ShapeRecords* out) {
         ShapeRecord rec;
         if (r.UB(1) == 0) {
             uint32_t flags = r.UB(5);
-            if (flags == 0)
+            if (flags == 0) {
+                r.Align(); // whatever follows a shape starts on a byte
                 return !r.Failed();
+            }
             rec.kind = REC_STYLE;
             rec.flags = static_cast<uint8_t>(flags & 0x0F);
             if (flags & 1) {
@@ -434,12 +436,16 @@ void BuildMorphShape(const MorphShape& m, uint16_t ratio, Shape* out) {
     for (const ShapeRecord& s : m.startRecords) {
         ShapeRecord r = s;
         if (s.kind == REC_STYLE) {
-            if (j < ends.size() && ends[j].kind == REC_STYLE) {
-                if ((s.flags & STYLE_MOVE) && (ends[j].flags & STYLE_MOVE)) {
-                    r.x = Lerp(s.x, ends[j].x, t);
-                    r.y = Lerp(s.y, ends[j].y, t);
+            if (s.flags & STYLE_MOVE) {
+                // The end shape's own move pairs with this one.
+                size_t k = j;
+                while (k < ends.size() && ends[k].kind == REC_STYLE && !(ends[k].flags & STYLE_MOVE))
+                    ++k;
+                if (k < ends.size() && ends[k].kind == REC_STYLE) {
+                    r.x = Lerp(s.x, ends[k].x, t);
+                    r.y = Lerp(s.y, ends[k].y, t);
+                    j = k + 1;
                 }
-                ++j;
             }
             rec.records.push_back(r);
             continue;
