@@ -41,6 +41,16 @@ LRESULT CALLBACK mvPlayerWindow::WindowProc(HWND window, UINT message, WPARAM wP
 }
 
 LRESULT mvPlayerWindow::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == probeMessage_ && probeMessage_) {
+        if (wParam == PROBE_FRAMES)
+            return framesDrawn_;
+        if (wParam == PROBE_SIZE)
+            return MAKELRESULT(canvas_.width, canvas_.height);
+        int x = LOWORD(lParam), y = HIWORD(lParam);
+        if (wParam == PROBE_PIXEL && canvas_.pixels && x < canvas_.width && y < canvas_.height)
+            return canvas_.Row(y)[x] & 0xFFFFFF;
+        return -1;
+    }
     switch (message) {
     case WM_ERASEBKGND:
         return 1;
@@ -100,10 +110,10 @@ void mvPlayerWindow::DrawFrame() {
     if (!canvas_.pixels || !player_.Loaded() || !player_.Changed())
         return;
     player_.Draw(canvas_);
+    ++framesDrawn_;
     GdiFlush();
-    HDC dc = GetDC(window_);
-    Paint(dc);
-    ReleaseDC(window_, dc);
+    InvalidateRect(window_, nullptr, FALSE);
+    UpdateWindow(window_);
 }
 
 void mvPlayerWindow::Paint(HDC dc) {
@@ -131,6 +141,7 @@ bool mvPlayerWindow::Create(HINSTANCE instance, const WindowSetup& setup) {
     wc.lpszClassName = CLASS_NAME;
     if (!RegisterClassExA(&wc))
         return false;
+    probeMessage_ = RegisterWindowMessageA(PLAYER_PROBE_MESSAGE);
     STARTUPINFOA si = {};
     si.cb = sizeof si;
     GetStartupInfoA(&si);

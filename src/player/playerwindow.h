@@ -10,6 +10,13 @@
 // one-line error in the window, which stays open. WM_CLOSE ends the loop,
 // and Run returns the exit code (0).
 //
+// The registered message PLAYER_PROBE_MESSAGE answers questions about the
+// drawing (for tests and diagnosis; under Wine a window made the child of
+// another process's window cannot be read back from the screen): wParam
+// PROBE_FRAMES gives the frames drawn so far, PROBE_SIZE the canvas size
+// (width in the low word), PROBE_PIXEL the canvas pixel at lParam's x (low
+// word) and y (high word) as 0x00RRGGBB, or -1 outside it.
+//
 // No other window is created on this thread (picture decoding runs on a
 // worker thread), so the saver finds this window first.
 #pragma once
@@ -22,6 +29,9 @@
 
 #include <string>
 #include <vector>
+
+#define PLAYER_PROBE_MESSAGE "mvPlayerProbe"
+enum : WPARAM { PROBE_FRAMES = 0, PROBE_SIZE = 1, PROBE_PIXEL = 2 };
 
 struct WindowSetup {
     bool fromSaver = false;  // a ".cfg" lies beside the program
@@ -53,4 +63,6 @@ private:
     FrameClock clock_;
     std::string error_;
     int stageWidth_ = 550, stageHeight_ = 400;
+    UINT probeMessage_ = 0;
+    LONG framesDrawn_ = 0;
 };

@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <string>
 
 namespace {
 
@@ -37,10 +38,13 @@ ShapeBuilder Wave(double phase, double amplitude) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        fprintf(stderr, "usage: mvdemo-movie OUT.swf\n");
+    bool still = argc == 3 && std::string(argv[1]) == "--still";
+    if (argc != 2 && !still) {
+        fprintf(stderr, "usage: mvdemo-movie [--still] OUT.swf\n");
         return 2;
     }
+    const char* path = argv[argc - 1];
+    const int frameCount = still ? 1 : FRAMES;
     SwfWriter swf(8, W, H, 30);
     swf.Background({8, 14, 40, 255});
 
@@ -108,7 +112,7 @@ int main(int argc, char** argv) {
             if (font.codes[i] == static_cast<uint16_t>(c))
                 textWidth += font.advances[i] * 1500.0 / 1024;
 
-    for (int f = 0; f < FRAMES; ++f) {
+    for (int f = 0; f < frameCount; ++f) {
         double t = 2 * PI * f / FRAMES; // one loop
         if (f == 0) {
             PlaceArgs p;
@@ -144,11 +148,11 @@ int main(int argc, char** argv) {
         swf.ShowFrame();
     }
     std::vector<uint8_t> bytes = swf.Finish(true);
-    FILE* out = fopen(argv[1], "wb");
+    FILE* out = fopen(path, "wb");
     if (!out || fwrite(bytes.data(), 1, bytes.size(), out) != bytes.size() || fclose(out) != 0) {
-        fprintf(stderr, "mvdemo-movie: cannot write \"%s\"\n", argv[1]);
+        fprintf(stderr, "mvdemo-movie: cannot write \"%s\"\n", path);
         return 1;
     }
-    printf("mvdemo-movie: wrote %s (%u bytes, %d frames)\n", argv[1], static_cast<unsigned>(bytes.size()), FRAMES);
+    printf("mvdemo-movie: wrote %s (%u bytes, %d frames)\n", path, static_cast<unsigned>(bytes.size()), frameCount);
     return 0;
 }
