@@ -87,7 +87,10 @@ const std::vector<TextRun>& EditTextInstance::Runs() {
         const Font* font = def.hasFont && def.useOutlines ? stage->movie->GetFont(def.fontId) : nullptr;
         if (!font && def.hasFont)
             font = stage->movie->GetFont(def.fontId); // device text drawn with the font's glyphs when it has any
-        LayoutEditText(def, text_, font, &runs_);
+        Movie* movie = stage->movie;
+        LayoutEditText(def, text_, font,
+                       [movie](const std::string& face, bool bold, bool italic) { return movie->FindFont(face, bold, italic); },
+                       &runs_);
         laidOut_ = true;
     }
     return runs_;

@@ -9,6 +9,7 @@
 #include "player/shape.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -38,6 +39,7 @@ struct TextGlyph {
 
 struct TextRun {
     uint16_t fontId = 0;
+    const Font* font = nullptr; // set by text field layout; static text names fontId
     SwfColor color;
     float x = 0, y = 0; // baseline origin in twips
     float height = 240; // twips per em
@@ -72,7 +74,11 @@ struct EditTextDef {
 
 bool ParseDefineEditText(SwfReader& r, EditTextDef* out);
 
+// Finds the movie's font of a face name (case-insensitive) and style; null when it has none.
+using FontFinder = std::function<const Font*(const std::string& face, bool bold, bool italic)>;
+
 // Lays the text out inside the field (twips, field coordinates). HTML text
-// keeps its characters and line breaks; its tags only change colour and size.
-// fontOf gives the font for an id, or null.
-void LayoutEditText(const EditTextDef& def, const std::string& text, const Font* font, std::vector<TextRun>* out);
+// keeps its characters and line breaks; its tags change colour, size, face,
+// bold and italic (a face or style the movie lacks keeps the field's font).
+void LayoutEditText(const EditTextDef& def, const std::string& text, const Font* font, const FontFinder& find,
+                    std::vector<TextRun>* out);

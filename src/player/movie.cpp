@@ -95,6 +95,25 @@ const Font* Movie::GetFont(uint16_t id) const {
     return c && c->kind == CHAR_FONT ? &static_cast<const FontCharacter*>(c)->font : nullptr;
 }
 
+const Font* Movie::FindFont(const std::string& face, bool bold, bool italic) const {
+    std::string want = Lower(face);
+    const Font* best = nullptr;
+    // The lowest id wins among equals, so that the choice does not depend on the map's order.
+    uint16_t bestId = 0;
+    for (const auto& entry : dictionary_) {
+        if (entry.second->kind != CHAR_FONT)
+            continue;
+        const Font& f = static_cast<const FontCharacter*>(entry.second.get())->font;
+        if (Lower(f.name) != want || f.bold != bold || f.italic != italic || f.glyphs.empty())
+            continue;
+        if (!best || entry.first < bestId) {
+            best = &f;
+            bestId = entry.first;
+        }
+    }
+    return best;
+}
+
 const Bitmap* Movie::GetBitmap(uint16_t id) {
     auto it = dictionary_.find(id);
     if (it == dictionary_.end() || it->second->kind != CHAR_BITMAP)

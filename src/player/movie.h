@@ -144,6 +144,8 @@ public:
     // The decoded bitmap, or null when it cannot be had.
     const Bitmap* GetBitmap(uint16_t id);
     const Font* GetFont(uint16_t id) const;
+    // A font by face name (case-insensitive) and style, or null.
+    const Font* FindFont(const std::string& face, bool bold, bool italic) const;
     const uint8_t* Bytes(const ByteRange& range) const { return body_.data() + range.offset; }
 
     SwfHeader header;

@@ -342,7 +342,7 @@ void Renderer::DrawShape(const Shape& shape, const SwfMatrix& m, const SwfColorT
 void Renderer::DrawRuns(const std::vector<TextRun>& runs, const Font* fieldFont, const SwfMatrix& m,
                         const SwfColorTransform& cx, const Target& t) {
     for (const TextRun& run : runs) {
-        const Font* font = fieldFont ? fieldFont : movie_->GetFont(run.fontId);
+        const Font* font = run.font ? run.font : fieldFont ? fieldFont : movie_->GetFont(run.fontId);
         if (!font || run.glyphs.empty())
             continue;
         float scale = run.height / font->emSize;

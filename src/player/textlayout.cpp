@@ -9,6 +9,15 @@ struct StyledChar {
     uint32_t code;
     SwfColor color;
     float height;
+    const Font* font;
+};
+
+struct TextStyle {
+    SwfColor color;
+    float height;
+    std::string face;
+    bool bold, italic;
+    const Font* font;
 };
 
 // Next code point of UTF-8 text; a byte that starts no valid sequence stands for itself.
@@ -61,8 +70,22 @@ std::string Lower(std::string s) {
     return s;
 }
 
-void Decode(const EditTextDef& def, const std::string& text, std::vector<StyledChar>* out) {
-    std::vector<std::pair<SwfColor, float>> styles{{def.color, def.height}};
+void Decode(const EditTextDef& def, const std::string& text, const Font* base, const FontFinder& find,
+            std::vector<StyledChar>* out) {
+    std::vector<TextStyle> styles{{def.color, def.height, base->name, base->bold, base->italic, base}};
+    auto restyle = [&](TextStyle style) {
+        if (find) {
+            const Font* f = find(style.face, style.bold, style.italic);
+            style.font = f && !f->glyphs.empty() ? f : styles.front().font;
+        }
+        styles.push_back(style);
+    };
+    if (def.html) {
+        // In HTML text the tags decide the style; the field's font gives only the face.
+        TextStyle plain = styles.front();
+        plain.bold = plain.italic = false;
+        restyle(plain);
+    }
     size_t i = 0;
     while (i < text.size()) {
         char c = text[i];
@@ -74,29 +97,37 @@ void Decode(const EditTextDef& def, const std::string& text, std::vector<StyledC
             i = end + 1;
             bool closing = !tag.empty() && tag[0] == '/';
             std::string name = tag.substr(closing ? 1 : 0, tag.find_first_of(" /", closing ? 1 : 0) - (closing ? 1 : 0));
+            const TextStyle& now = styles.back();
             if (name == "br" || (closing && (name == "p" || name == "li"))) {
-                out->push_back({'\n', styles.back().first, styles.back().second});
-            } else if (name == "font") {
+                out->push_back({'\n', now.color, now.height, now.font});
+            } else if (name == "font" || name == "b" || name == "i") {
                 if (closing) {
                     if (styles.size() > 1)
                         styles.pop_back();
                 } else {
-                    auto style = styles.back();
+                    TextStyle style = now;
+                    if (name == "b")
+                        style.bold = true;
+                    if (name == "i")
+                        style.italic = true;
                     std::string color = AttributeValue(tag, "color");
                     if (color.size() == 7 && color[0] == '#') {
                         unsigned long v = strtoul(color.c_str() + 1, nullptr, 16);
-                        style.first = {static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v),
-                                       style.first.a};
+                        style.color = {static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v),
+                                       style.color.a};
                     }
                     std::string size = AttributeValue(tag, "size");
                     if (!size.empty()) {
                         long points = strtol(size.c_str(), nullptr, 10);
                         if (size[0] == '+' || size[0] == '-')
-                            style.second += points * 20.0f;
+                            style.height += points * 20.0f;
                         else if (points > 0 && points < 1000)
-                            style.second = points * 20.0f;
+                            style.height = points * 20.0f;
                     }
-                    styles.push_back(style);
+                    std::string face = AttributeValue(tag, "face");
+                    if (!face.empty())
+                        style.face = face;
+                    restyle(style);
                 }
             }
             continue;
@@ -123,27 +154,32 @@ void Decode(const EditTextDef& def, const std::string& text, std::vector<StyledC
         }
         if (def.html && code == '\n')
             continue; // in HTML only tags break lines
-        out->push_back({code, styles.back().first, styles.back().second});
+        out->push_back({code, styles.back().color, styles.back().height, styles.back().font});
     }
 }
 
 } // namespace
 
-void LayoutEditText(const EditTextDef& def, const std::string& text, const Font* font, std::vector<TextRun>* out) {
+void LayoutEditText(const EditTextDef& def, const std::string& text, const Font* font, const FontFinder& find,
+                    std::vector<TextRun>* out) {
     out->clear();
     if (!font || font->glyphs.empty())
         return;
     std::vector<StyledChar> chars;
-    Decode(def, text, &chars);
+    Decode(def, text, font, find, &chars);
     float em = font->emSize;
     const float gutter = 40; // two pixels inside the field's edge
     float left = def.bounds.xMin + gutter + def.leftMargin;
     float right = def.bounds.xMax - gutter - def.rightMargin;
     float ascent = font->hasLayout && font->ascent > 0 ? font->ascent : em * 0.8f;
     float descent = font->hasLayout ? font->descent : em * 0.2f;
+    auto glyphOf = [&](const StyledChar& ch) {
+        uint32_t code = def.password ? '*' : ch.code;
+        return code <= 0xFFFF ? ch.font->GlyphOf(static_cast<uint16_t>(code)) : -1;
+    };
     auto advanceOf = [&](const StyledChar& ch, int glyph) {
-        if (glyph >= 0 && glyph < static_cast<int>(font->advances.size()))
-            return font->advances[glyph] * ch.height / em;
+        if (glyph >= 0 && glyph < static_cast<int>(ch.font->advances.size()))
+            return ch.font->advances[glyph] * ch.height / ch.font->emSize;
         return ch.height * 0.55f;
     };
     float baseline = def.bounds.yMin + gutter;
@@ -158,8 +194,7 @@ void LayoutEditText(const EditTextDef& def, const std::string& text, const Font*
         float lineHeight = 0;
         while (end < chars.size() && chars[end].code != '\n') {
             const StyledChar& ch = chars[end];
-            uint32_t code = def.password ? '*' : ch.code;
-            float w = advanceOf(ch, font->GlyphOf(static_cast<uint16_t>(code)));
+            float w = advanceOf(ch, glyphOf(ch));
             if (ch.height > lineHeight)
                 lineHeight = ch.height;
             if (def.wordWrap && x + w > right - left && end > i) {
@@ -181,7 +216,7 @@ void LayoutEditText(const EditTextDef& def, const std::string& text, const Font*
         while (visibleEnd > i && chars[visibleEnd - 1].code == ' ')
             --visibleEnd;
         for (size_t k = i; k < visibleEnd; ++k)
-            width += advanceOf(chars[k], font->GlyphOf(static_cast<uint16_t>(def.password ? '*' : chars[k].code)));
+            width += advanceOf(chars[k], glyphOf(chars[k]));
         float shift = 0;
         if (def.align == ALIGN_RIGHT)
             shift = right - left - width;
@@ -191,13 +226,13 @@ void LayoutEditText(const EditTextDef& def, const std::string& text, const Font*
         TextRun* run = nullptr;
         for (size_t k = i; k < end; ++k) {
             const StyledChar& ch = chars[k];
-            uint32_t code = def.password ? '*' : ch.code;
-            int glyph = code <= 0xFFFF ? font->GlyphOf(static_cast<uint16_t>(code)) : -1;
+            int glyph = glyphOf(ch);
             float w = advanceOf(ch, glyph);
-            if (glyph >= 0 && code != ' ') {
-                if (!run || !(run->color == ch.color) || run->height != ch.height) {
+            if (glyph >= 0 && ch.code != ' ') {
+                if (!run || !(run->color == ch.color) || run->height != ch.height || run->font != ch.font) {
                     out->emplace_back();
                     run = &out->back();
+                    run->font = ch.font;
                     run->color = ch.color;
                     run->height = ch.height;
                     run->x = pen;
