@@ -19,47 +19,22 @@ DisplayObject::DisplayObject(ObjectKind k, Stage* s, const Character* c) : kind(
 
 DisplayObject::~DisplayObject() { --stage->instances; }
 
-void DisplayObject::SetMatrix(const SwfMatrix& m) {
-    if (matrix != m) {
-        matrix = m;
+namespace {
+// Stores a new value and marks the stage for drawing when it differs.
+template <class T> void Change(T& field, const T& value, Stage* stage) {
+    if (!(field == value)) {
+        field = value;
         stage->changed = true;
     }
 }
+} // namespace
 
-void DisplayObject::SetColorTransform(const SwfColorTransform& c) {
-    if (cxform != c) {
-        cxform = c;
-        stage->changed = true;
-    }
-}
-
-void DisplayObject::SetVisible(bool v) {
-    if (visible != v) {
-        visible = v;
-        stage->changed = true;
-    }
-}
-
-void DisplayObject::SetRatio(uint16_t r) {
-    if (ratio != r) {
-        ratio = r;
-        stage->changed = true;
-    }
-}
-
-void DisplayObject::SetBlendMode(uint8_t mode) {
-    if (blendMode != mode) {
-        blendMode = mode;
-        stage->changed = true;
-    }
-}
-
-void DisplayObject::SetClipDepth(int d) {
-    if (clipDepth != d) {
-        clipDepth = d;
-        stage->changed = true;
-    }
-}
+void DisplayObject::SetMatrix(const SwfMatrix& m) { Change(matrix, m, stage); }
+void DisplayObject::SetColorTransform(const SwfColorTransform& c) { Change(cxform, c, stage); }
+void DisplayObject::SetVisible(bool v) { Change(visible, v, stage); }
+void DisplayObject::SetRatio(uint16_t r) { Change(ratio, r, stage); }
+void DisplayObject::SetBlendMode(uint8_t mode) { Change(blendMode, mode, stage); }
+void DisplayObject::SetClipDepth(int d) { Change(clipDepth, d, stage); }
 
 const Shape& MorphInstance::GetShape() {
     if (builtRatio_ != ratio) {
@@ -234,6 +209,15 @@ void SpriteInstance::Start() {
         currentFrame_ = 0;
         RunFrame(0);
     }
+}
+
+bool SpriteInstance::Still() const {
+    if (playing_ && FrameCount() > 1)
+        return false;
+    for (const auto& entry : children_)
+        if (entry.second->kind == OBJ_SPRITE && !static_cast<const SpriteInstance*>(entry.second.get())->Still())
+            return false;
+    return true;
 }
 
 void SpriteInstance::NextFrame() {

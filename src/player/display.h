@@ -158,6 +158,8 @@ public:
 
     // Runs frame 0 when the clip first appears.
     void Start();
+    // True when no timeline in this clip or below it can move on by itself.
+    bool Still() const;
     // One timeline step, then the children's.
     void Tick(unsigned tick);
     unsigned createdTick = 0;

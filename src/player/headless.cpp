@@ -24,13 +24,6 @@ HANDLE Output() {
     return out;
 }
 
-double NowMs() {
-    LARGE_INTEGER f, c;
-    QueryPerformanceFrequency(&f);
-    QueryPerformanceCounter(&c);
-    return c.QuadPart * 1000.0 / f.QuadPart;
-}
-
 } // namespace
 
 void ConsoleLine(const std::string& text) {
@@ -75,9 +68,9 @@ int RunHeadless(const PlayerArgs& args) {
                                                           : std::find(args.pick.begin(), args.pick.end(), n) != args.pick.end());
         if (args.time) {
             // Timing draws every frame, as a window would at full speed.
-            double t0 = NowMs();
+            double t0 = ClockMs();
             player.Draw(canvas);
-            drawMs += NowMs() - t0;
+            drawMs += ClockMs() - t0;
             ++drawn;
         } else if (wanted) {
             player.Draw(canvas);

@@ -130,29 +130,33 @@ void Painter::Shade(int y, int x0, int count, uint32_t* out) {
     double v = inverse_.b * px + inverse_.d * py + inverse_.ty;
     double du = inverse_.a, dv = inverse_.b;
     if (kind_ == PAINT_GRADIENT) {
-        for (int i = 0; i < count; ++i, u += du, v += dv) {
-            float t;
-            float gx = static_cast<float>(u) / 16384.0f, gy = static_cast<float>(v) / 16384.0f;
-            if (gradient_ == FILL_LINEAR) {
-                t = (gx + 1) / 2;
-            } else if (gradient_ == FILL_RADIAL || focal_ == 0) {
-                t = std::sqrt(gx * gx + gy * gy);
-            } else {
+        // In units of the gradient square's half width.
+        float gx = static_cast<float>(u / 16384), gy = static_cast<float>(v / 16384);
+        float dx = static_cast<float>(du / 16384), dy = static_cast<float>(dv / 16384);
+        auto lookup = [this](float t) {
+            t = spread_ == SPREAD_PAD ? (t < 0 ? 0 : t > 1 ? 1 : t) : Spread(t, spread_);
+            return table_[static_cast<int>(t * 255 + 0.5f)];
+        };
+        if (gradient_ == FILL_LINEAR) {
+            for (int i = 0; i < count; ++i, gx += dx)
+                out[i] = lookup((gx + 1) / 2);
+        } else if (gradient_ == FILL_RADIAL || focal_ == 0) {
+            for (int i = 0; i < count; ++i, gx += dx, gy += dy)
+                out[i] = lookup(std::sqrt(gx * gx + gy * gy));
+        } else {
+            for (int i = 0; i < count; ++i, gx += dx, gy += dy) {
                 // Distance from the focal point, over the distance from it to the circle on the same ray.
-                float dx = gx - focal_, dy = gy;
-                float len = std::sqrt(dx * dx + dy * dy);
-                if (len < 1e-6f) {
-                    t = 0;
-                } else {
-                    float b = focal_ * dx / len;
+                float fx = gx - focal_, fy = gy;
+                float len = std::sqrt(fx * fx + fy * fy);
+                float t = 0;
+                if (len >= 1e-6f) {
+                    float b = focal_ * fx / len;
                     float disc = b * b - (focal_ * focal_ - 1);
-                    float s = -b + std::sqrt(disc > 0 ? disc : 0);
-                    t = s > 1e-6f ? len / s : 1;
+                    float reach = -b + std::sqrt(disc > 0 ? disc : 0);
+                    t = reach > 1e-6f ? len / reach : 1;
                 }
+                out[i] = lookup(t);
             }
-            t = Spread(t, spread_);
-            int index = static_cast<int>(t * 255 + 0.5f);
-            out[i] = table_[index < 0 ? 0 : index > 255 ? 255 : index];
         }
         return;
     }

@@ -1,6 +1,15 @@
 #include "player/player.h"
 
+#include <windows.h>
+
 #include <cmath>
+
+double ClockMs() {
+    LARGE_INTEGER f, c;
+    QueryPerformanceFrequency(&f);
+    QueryPerformanceCounter(&c);
+    return c.QuadPart * 1000.0 / f.QuadPart;
+}
 
 mvPlayer::mvPlayer() = default;
 

@@ -28,6 +28,8 @@ public:
     // Draws into the canvas and clears the changed flag.
     void Draw(const Canvas& canvas);
     bool Changed() const { return stage_ && stage_->changed; }
+    // Nothing will move until something from outside changes the movie (no script engine yet).
+    bool Still() const { return !stage_ || !stage_->root || stage_->root->Still(); }
     void Release();
 
     // Milliseconds per frame from the header's rate (12 frames a second when it gives none).
@@ -46,6 +48,9 @@ private:
     bool loaded_ = false;
     std::vector<std::pair<std::string, std::string>> variables_;
 };
+
+// Milliseconds from the performance counter.
+double ClockMs();
 
 // The frame clock: frames are due at fixed times from the start, so that
 // waiting and drawing never make the movie drift.

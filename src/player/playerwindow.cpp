@@ -6,13 +6,6 @@ namespace {
 
 const char* const CLASS_NAME = "mvPlayerWindow";
 
-double NowMs() {
-    LARGE_INTEGER f, c;
-    QueryPerformanceFrequency(&f);
-    QueryPerformanceCounter(&c);
-    return c.QuadPart * 1000.0 / f.QuadPart;
-}
-
 } // namespace
 
 mvPlayerWindow::~mvPlayerWindow() { ReleaseSurface(); }
@@ -197,17 +190,18 @@ int mvPlayerWindow::Run(HINSTANCE instance, const WindowSetup& setup, const std:
     }
     if (!Create(instance, setup))
         return 0;
-    clock_.Start(NowMs(), player_.FramePeriod());
+    clock_.Start(ClockMs(), player_.FramePeriod());
     for (;;) {
         if (player_.Loaded()) {
-            int due = clock_.Due(NowMs());
+            int due = clock_.Due(ClockMs());
             for (int i = 0; i < due; ++i)
                 player_.Step();
             DrawFrame();
         }
+        // A movie that stands still is not woken at its frame rate: only messages wake it.
         DWORD wait = INFINITE;
-        if (player_.Loaded())
-            wait = static_cast<DWORD>(std::ceil(clock_.Wait(NowMs())));
+        if (player_.Loaded() && !player_.Still())
+            wait = static_cast<DWORD>(std::ceil(clock_.Wait(ClockMs())));
         MsgWaitForMultipleObjects(0, nullptr, FALSE, wait, QS_ALLINPUT);
         MSG msg;
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {

@@ -9,6 +9,7 @@
 namespace {
 
 constexpr int MAX_LAYERS = 4; // nested blend layers beyond this draw normally
+constexpr size_t MAX_MASKS = 16; // clip layers open at once; a movie that nests more loses the deeper ones
 
 ClipBox Intersect(const ClipBox& a, const ClipBox& b) {
     ClipBox r{std::max(a.x0, b.x0), std::max(a.y0, b.y0), std::min(a.x1, b.x1), std::min(a.y1, b.y1)};
@@ -198,7 +199,7 @@ void Renderer::DrawChildren(SpriteInstance* sprite, const SwfMatrix& m, const Sw
             current = clips.empty() ? t.mask : clips.back().mask;
         }
         if (child->clipDepth > 0) {
-            if (t.building)
+            if (t.building || masks_.size() - freeMasks_.size() >= MAX_MASKS)
                 continue; // a mask inside a mask adds nothing
             Mask* mask = AcquireMask();
             Target mt = t;

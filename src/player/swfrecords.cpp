@@ -130,10 +130,7 @@ SwfColor ReadRgb(SwfReader& r) {
 }
 
 SwfColor ReadRgba(SwfReader& r) {
-    SwfColor c;
-    c.r = r.U8();
-    c.g = r.U8();
-    c.b = r.U8();
+    SwfColor c = ReadRgb(r);
     c.a = r.U8();
     return c;
 }

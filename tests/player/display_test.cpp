@@ -58,6 +58,7 @@ TEST(Timeline, PlaceMoveRemoveAndLoopBackToTheFirstFrame) {
     Loaded m(w);
     SpriteInstance& root = m.Root();
     ASSERT_EQ(root.FrameCount(), 3);
+    EXPECT_FALSE(root.Still());
     ASSERT_NE(root.AtDepth(1), nullptr);
     EXPECT_EQ(root.FindByName("RED"), root.AtDepth(1));
     DisplayObject* first = root.AtDepth(1);
@@ -82,6 +83,7 @@ TEST(Timeline, GotoLabelsStopAndScriptMadeInstancesSurviveRewinds) {
     EXPECT_TRUE(root.GotoLabel("SECOND", false));
     EXPECT_EQ(root.CurrentFrame(), 1);
     EXPECT_FALSE(root.Playing());
+    EXPECT_TRUE(root.Still()); // stopped, with no clip of its own that plays
     EXPECT_FALSE(root.GotoLabel("nowhere", true));
     DisplayObject* made = root.CreateInstance(root.AtDepth(1)->character->id, 500, "made");
     ASSERT_NE(made, nullptr);
@@ -128,7 +130,9 @@ TEST(Timeline, NestedSpritesPlayTheirOwnTimelines) {
     m.stage->Tick();
     EXPECT_EQ(clip->CurrentFrame(), 2);
     EXPECT_DOUBLE_EQ(clip->AtDepth(1)->matrix.tx, 20);
+    EXPECT_FALSE(m.Root().Still()); // the root has one frame, but its clip plays
     clip->Stop();
+    EXPECT_TRUE(m.Root().Still());
     m.stage->Tick();
     EXPECT_EQ(clip->CurrentFrame(), 2);
 }

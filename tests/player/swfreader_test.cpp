@@ -1,3 +1,5 @@
+#include "bitpacker.h"
+
 #include "player/swfreader.h"
 #include "player/swfrecords.h"
 
@@ -69,25 +71,13 @@ TEST(Records, RectangleOfTheUsualStageHeader) {
 
 TEST(Records, MatrixWithScaleRotationAndTranslation) {
     // HasScale, 19 bits: 2.0 and 0.5; HasRotate, 18 bits: 0.25 and -0.25; 8-bit translate 100, -20.
-    std::vector<uint8_t> bits;
-    uint64_t acc = 0;
-    int n = 0;
-    auto put = [&](uint32_t v, int count) {
-        for (int i = count - 1; i >= 0; --i) {
-            acc = acc << 1 | ((v >> i) & 1);
-            if (++n == 8) {
-                bits.push_back(static_cast<uint8_t>(acc));
-                acc = 0;
-                n = 0;
-            }
-        }
-    };
+    BitPacker b;
+    auto put = [&](uint32_t v, int count) { b.Put(static_cast<int32_t>(v), count); };
     put(1, 1), put(19, 5), put(0x20000, 19), put(0x08000, 19);
     put(1, 1), put(18, 5), put(0x04000, 18), put(static_cast<uint32_t>(-0x4000) & 0x3FFFF, 18);
     put(8, 5), put(100, 8), put(static_cast<uint32_t>(-20) & 0xFF, 8);
-    while (n)
-        put(0, 1);
-    SwfReader r(bits.data(), bits.size());
+    b.Align();
+    SwfReader r(b.bytes.data(), b.bytes.size());
     SwfMatrix m = ReadMatrix(r);
     EXPECT_FALSE(r.Failed());
     EXPECT_DOUBLE_EQ(m.a, 2.0);
@@ -120,25 +110,13 @@ TEST(Records, MatrixCompositionAndInverse) {
 
 TEST(Records, ColorTransformWithAlphaParsesAppliesAndClamps) {
     // HasAdd, HasMul, 11 bits: mul 256, 128, 512, 256; add 0, 10, -300, -128.
-    std::vector<uint8_t> bits;
-    uint64_t acc = 0;
-    int n = 0;
-    auto put = [&](int32_t v, int count) {
-        for (int i = count - 1; i >= 0; --i) {
-            acc = acc << 1 | ((static_cast<uint32_t>(v) >> i) & 1);
-            if (++n == 8) {
-                bits.push_back(static_cast<uint8_t>(acc));
-                acc = 0;
-                n = 0;
-            }
-        }
-    };
+    BitPacker b;
+    auto put = [&](int32_t v, int count) { b.Put(v, count); };
     put(1, 1), put(1, 1), put(11, 4);
     for (int v : {256, 128, 512, 256, 0, 10, -300, -128})
         put(v, 11);
-    while (n)
-        put(0, 1);
-    SwfReader r(bits.data(), bits.size());
+    b.Align();
+    SwfReader r(b.bytes.data(), b.bytes.size());
     SwfColorTransform c = ReadColorTransform(r, true);
     EXPECT_FALSE(r.Failed());
     SwfColor out = c.Apply({100, 100, 100, 200});

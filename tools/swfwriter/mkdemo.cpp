@@ -63,11 +63,11 @@ int main(int argc, char** argv) {
     for (int i = 0; i < 5; ++i) {
         ShapeBuilder orb;
         SwfColor c = colours[i];
-        double r = 3000 / 16384.0;
+        double r = 2400 / 16384.0;
         orb.AddGradientFill(FILL_RADIAL, {r, 0, 0, r, 0, 0},
                             {{0, {c.r, c.g, c.b, 150}}, {110, {c.r, c.g, c.b, 70}}, {255, {c.r, c.g, c.b, 0}}});
         orb.Style(-1, 1, -1);
-        orb.Ellipse(0, 0, 3000, 3000);
+        orb.Ellipse(0, 0, 2400, 2400);
         orbIds[i] = swf.DefineShape(orb);
     }
 
@@ -88,7 +88,7 @@ int main(int argc, char** argv) {
     }
     uint16_t petalId = swf.DefineShape(petal);
     TimelineWriter flower;
-    for (int f = 0; f < 120; ++f) {
+    for (int f = 0; f < (still ? 1 : 120); ++f) {
         PlaceArgs p;
         p.characterId = f == 0 ? petalId : 0;
         p.matrix = Rotate(f * 3.0, 1);
