@@ -200,27 +200,46 @@ void Painter::Shade(int y, int x0, int count, uint32_t* out) {
 void Painter::Row(int y, int x0, int count, const uint8_t* covers) {
     if (kind_ == PAINT_NOTHING)
         return;
-    uint32_t* row = canvas_->Row(y);
-    const uint8_t* mask = mask_ ? mask_->values + static_cast<size_t>(y) * mask_->stride : nullptr;
     if (mask_ && (y < mask_->box.y0 || y >= mask_->box.y1))
         return;
+    uint32_t* row = canvas_->Row(y);
+    const uint8_t* mask = mask_ ? mask_->values + static_cast<size_t>(y) * mask_->stride : nullptr;
+    // A linear gradient across the rows is one colour along each of them.
+    bool flat = kind_ == PAINT_SOLID || (kind_ == PAINT_GRADIENT && gradient_ == FILL_LINEAR && inverse_.a == 0);
+    uint32_t colour = color_;
+    if (kind_ == PAINT_GRADIENT && flat)
+        Shade(y, x0, 1, &colour);
     while (count > 0) {
         int n = count < 4096 ? count : 4096;
         const uint32_t* src = nullptr;
-        if (kind_ != PAINT_SOLID) {
+        if (!flat) {
             Shade(y, x0, n, scratch_);
             src = scratch_;
         }
-        for (int i = 0; i < n; ++i) {
-            uint32_t cov = covers[i];
-            if (mask)
-                cov = (cov * mask[x0 + i] + 255) >> 8;
-            if (!cov)
-                continue;
-            uint32_t s = src ? src[i] : color_;
-            if (cov < 255)
-                s = MulDiv255(s, cov);
-            Over(row[x0 + i], s);
+        uint32_t* d = row + x0;
+        if (mask) {
+            const uint8_t* m = mask + x0;
+            for (int i = 0; i < n; ++i) {
+                uint32_t cov = (covers[i] * m[i] + 255) >> 8;
+                if (!cov)
+                    continue;
+                uint32_t c = src ? src[i] : colour;
+                Over(d[i], cov < 255 ? MulDiv255(c, cov) : c);
+            }
+        } else if (src) {
+            for (int i = 0; i < n; ++i) {
+                uint32_t cov = covers[i];
+                if (cov)
+                    Over(d[i], cov < 255 ? MulDiv255(src[i], cov) : src[i]);
+            }
+        } else {
+            for (int i = 0; i < n; ++i) {
+                uint32_t cov = covers[i];
+                if (cov == 255)
+                    Over(d[i], colour);
+                else if (cov)
+                    Over(d[i], MulDiv255(colour, cov));
+            }
         }
         x0 += n;
         covers += n;
