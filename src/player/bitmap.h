@@ -5,7 +5,7 @@
 // Every decoder checks the declared size against BITMAP_MAX_SIDE and
 // BITMAP_MAX_PIXELS before allocating. Damaged pixel data leaves the rest of
 // the picture transparent; the result is false only when there is no picture.
-// JPEG (and GIF) data is decoded by the platform's picture loader on a worker
+// PNG data (png.h) is read by our own code. JPEG (and GIF) data is decoded by the platform's picture loader on a worker
 // thread of its own, so that no helper window of the loader ever belongs to
 // the player's main thread.
 #pragma once

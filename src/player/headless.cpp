@@ -55,6 +55,11 @@ int RunHeadless(const PlayerArgs& args) {
         width = std::min(std::max(width, 1), 8192);
         height = std::min(std::max(height, 1), 8192);
     }
+    // The canvas is bounded like a bitmap: 16 million pixels at most.
+    if (static_cast<int64_t>(width) * height > BITMAP_MAX_PIXELS) {
+        ConsoleLine("mvplayer: the picture size is too large");
+        return 1;
+    }
     std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
     Canvas canvas{pixels.data(), width, height, width};
     player.Start();

@@ -1,5 +1,7 @@
 #include "player/movie.h"
 
+#include "player/png.h"
+
 #include <cctype>
 
 namespace {
@@ -128,13 +130,18 @@ const Bitmap* Movie::GetBitmap(uint16_t id) {
         } else if (b->tag == TAG_DEFINE_BITS) {
             b->usable = DecodeJpeg(p, n, Bytes(jpegTables_), jpegTables_.length, &b->bitmap);
         } else if (b->tag == TAG_DEFINE_BITS_JPEG2) {
-            b->usable = DecodeJpeg(p, n, nullptr, 0, &b->bitmap);
+            b->usable = IsPng(p, n) ? DecodePng(p, n, &b->bitmap) : DecodeJpeg(p, n, nullptr, 0, &b->bitmap);
         } else if (b->tag == TAG_DEFINE_BITS_JPEG3 && n >= 4) {
             uint32_t alphaOffset = p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
             if (alphaOffset <= n - 4) {
-                b->usable = DecodeJpeg(p + 4, alphaOffset, nullptr, 0, &b->bitmap);
-                if (b->usable)
-                    ApplyAlphaPlane(p + 4 + alphaOffset, n - 4 - alphaOffset, &b->bitmap);
+                if (IsPng(p + 4, alphaOffset)) {
+                    // A PNG brings its own transparency; the alpha plane is for JPEG data only.
+                    b->usable = DecodePng(p + 4, alphaOffset, &b->bitmap);
+                } else {
+                    b->usable = DecodeJpeg(p + 4, alphaOffset, nullptr, 0, &b->bitmap);
+                    if (b->usable)
+                        ApplyAlphaPlane(p + 4 + alphaOffset, n - 4 - alphaOffset, &b->bitmap);
+                }
             }
         }
         int64_t pixels = static_cast<int64_t>(b->bitmap.width) * b->bitmap.height;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -101,7 +102,10 @@ void Renderer::Render(Stage& stage, const Canvas& canvas) {
 Mask* Renderer::AcquireMask() {
     if (freeMasks_.empty()) {
         size_t n = static_cast<size_t>(width_) * height_;
-        maskMemory_.emplace_back(new uint8_t[n]());
+        uint8_t* memory = new (std::nothrow) uint8_t[n]();
+        if (!memory)
+            return nullptr;
+        maskMemory_.emplace_back(memory);
         auto m = std::make_unique<Mask>();
         m->values = maskMemory_.back().get();
         m->stride = width_;
@@ -125,7 +129,10 @@ void Renderer::ReleaseMask(Mask* m) {
 Canvas* Renderer::AcquireLayer(const ClipBox& box) {
     if (freeLayers_.empty()) {
         size_t n = static_cast<size_t>(width_) * height_;
-        layerMemory_.emplace_back(new uint32_t[n]);
+        uint32_t* memory = new (std::nothrow) uint32_t[n];
+        if (!memory)
+            return nullptr;
+        layerMemory_.emplace_back(memory);
         auto c = std::make_unique<Canvas>();
         c->pixels = layerMemory_.back().get();
         c->width = width_;
@@ -202,6 +209,8 @@ void Renderer::DrawChildren(SpriteInstance* sprite, const SwfMatrix& m, const Sw
             if (t.building || masks_.size() - freeMasks_.size() >= MAX_MASKS)
                 continue; // a mask inside a mask adds nothing
             Mask* mask = AcquireMask();
+            if (!mask)
+                continue; // out of memory: the clip draws unmasked rather than not at all
             Target mt = t;
             mt.building = mask;
             mt.mask = nullptr;
@@ -252,6 +261,10 @@ void Renderer::DrawObject(DisplayObject* o, const SwfMatrix& parent, const SwfCo
     if (box.Empty())
         return;
     Canvas* layer = AcquireLayer(box);
+    if (!layer) {
+        DrawContent(o, m, cx, t);
+        return;
+    }
     Target lt;
     lt.canvas = layer;
     lt.clip = box;
