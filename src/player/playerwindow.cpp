@@ -172,6 +172,20 @@ bool mvPlayerWindow::Create(HINSTANCE instance, const WindowSetup& setup) {
 
 int mvPlayerWindow::Run(HINSTANCE instance, const WindowSetup& setup, const std::vector<uint8_t>& movie,
                         const std::string& failure) {
+    // The window comes first: the saver looks for it after at most 3 seconds, and a
+    // large movie may take longer than that to load.
+    SwfHeader header;
+    if (failure.empty() && SwfPeekHeader(movie.data(), movie.size(), &header)) {
+        const SwfRect& f = header.frameSize;
+        int w = static_cast<int>(std::ceil((f.xMax - f.xMin) / 20.0));
+        int h = static_cast<int>(std::ceil((f.yMax - f.yMin) / 20.0));
+        if (w > 0 && h > 0 && w <= 8192 && h <= 8192) {
+            stageWidth_ = w;
+            stageHeight_ = h;
+        }
+    }
+    if (!Create(instance, setup))
+        return 0;
     error_ = failure;
     if (error_.empty()) {
         player_.SetVariables(setup.variables);
@@ -179,17 +193,11 @@ int mvPlayerWindow::Run(HINSTANCE instance, const WindowSetup& setup, const std:
             error_ = player_.errorText;
     }
     if (player_.Loaded()) {
-        const SwfRect& f = player_.GetMovie().header.frameSize;
-        int w = static_cast<int>(std::ceil((f.xMax - f.xMin) / 20.0));
-        int h = static_cast<int>(std::ceil((f.yMax - f.yMin) / 20.0));
-        if (w > 0 && h > 0 && w <= 8192 && h <= 8192) {
-            stageWidth_ = w;
-            stageHeight_ = h;
-        }
         player_.Start();
+        DrawFrame();
+    } else {
+        InvalidateRect(window_, nullptr, FALSE);
     }
-    if (!Create(instance, setup))
-        return 0;
     clock_.Start(ClockMs(), player_.FramePeriod());
     for (;;) {
         if (player_.Loaded()) {

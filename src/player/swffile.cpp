@@ -87,6 +87,38 @@ int SwfOpen(const uint8_t* data, size_t size, SwfHeader* header, std::vector<uin
     return SWF_OK;
 }
 
+bool SwfPeekHeader(const uint8_t* data, size_t size, SwfHeader* header) {
+    *header = SwfHeader();
+    if (size < 8 || data[1] != 'W' || data[2] != 'S' || (data[0] != 'F' && data[0] != 'C'))
+        return false;
+    // The stage rectangle, rate and count take at most 17 + 4 bytes.
+    uint8_t head[32] = {};
+    size_t have = 0;
+    if (data[0] == 'F') {
+        have = size - 8 < sizeof head ? size - 8 : sizeof head;
+        memcpy(head, data + 8, have);
+    } else {
+        z_stream z;
+        memset(&z, 0, sizeof z);
+        if (inflateInit(&z) != Z_OK)
+            return false;
+        z.next_in = const_cast<Bytef*>(data + 8);
+        z.avail_in = static_cast<uInt>(size - 8);
+        z.next_out = head;
+        z.avail_out = sizeof head;
+        inflate(&z, Z_SYNC_FLUSH);
+        have = sizeof head - z.avail_out;
+        inflateEnd(&z);
+    }
+    SwfReader r(head, have);
+    header->compressed = data[0] == 'C';
+    header->version = data[3];
+    header->frameSize = ReadRect(r);
+    header->frameRate = r.U16() / 256.0f;
+    header->frameCount = r.U16();
+    return !r.Failed();
+}
+
 const char* SwfErrorText(int code) {
     switch (code) {
     case SWF_OK:

@@ -38,6 +38,8 @@ struct SwfHeader {
 // first tag starts in it.
 int SwfOpen(const uint8_t* data, size_t size, SwfHeader* header, std::vector<uint8_t>* body, size_t* tagsOffset);
 const char* SwfErrorText(int code);
+// Reads only the header (inflating no more than its first bytes); false when it cannot be had.
+bool SwfPeekHeader(const uint8_t* data, size_t size, SwfHeader* header);
 
 enum : uint16_t {
     TAG_END = 0,

@@ -44,6 +44,20 @@ TEST(SwfHeader, PlainAndCompressedMoviesGiveTheSameBody) {
     }
 }
 
+TEST(SwfHeader, PeekingReadsTheStageWithoutTheBody) {
+    std::vector<uint8_t> plain = PlainMovie(25);
+    for (const auto& file : {plain, Compressed(plain)}) {
+        SwfHeader h;
+        ASSERT_TRUE(SwfPeekHeader(file.data(), file.size(), &h));
+        EXPECT_EQ(h.frameSize.xMax, 11000);
+        EXPECT_EQ(h.frameSize.yMax, 8000);
+        EXPECT_EQ(h.frameCount, 1);
+    }
+    SwfHeader h;
+    EXPECT_FALSE(SwfPeekHeader(plain.data(), 12, &h));
+    EXPECT_FALSE(SwfPeekHeader(reinterpret_cast<const uint8_t*>("GIF89a.."), 8, &h));
+}
+
 TEST(SwfHeader, AWrongFileLengthIsTolerated) {
     for (uint32_t claimed : {0u, 3u, 1000000u, 0xFFFFFFFFu}) {
         SCOPED_TRACE(claimed);
