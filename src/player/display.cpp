@@ -35,6 +35,10 @@ void DisplayObject::SetVisible(bool v) { Change(visible, v, stage); }
 void DisplayObject::SetRatio(uint16_t r) { Change(ratio, r, stage); }
 void DisplayObject::SetBlendMode(uint8_t mode) { Change(blendMode, mode, stage); }
 void DisplayObject::SetClipDepth(int d) { Change(clipDepth, d, stage); }
+void DisplayObject::SetFilters(const std::vector<Filter>& list) {
+    filters = list;
+    stage->changed = true;
+}
 
 const Shape& MorphInstance::GetShape() {
     if (builtRatio_ != ratio) {
@@ -367,6 +371,8 @@ void SpriteInstance::Apply(const FrameCommand& cmd) {
                 o->visible = p.visible;
             if (p.flags & PLACE_CLIP_ACTIONS)
                 o->clipActions = p.clipActions;
+            if (p.flags & PLACE_FILTERS)
+                o->filters = p.filters;
             Place(std::move(o), p.depth);
             return;
         }
@@ -387,6 +393,8 @@ void SpriteInstance::Apply(const FrameCommand& cmd) {
         target->SetBlendMode(p.blendMode);
     if (p.flags & PLACE_VISIBLE)
         target->SetVisible(p.visible);
+    if (p.flags & PLACE_FILTERS)
+        target->SetFilters(p.filters);
 }
 
 void SpriteInstance::RunFrame(int frame) {
@@ -432,6 +440,8 @@ void SpriteInstance::Rewind(int target) {
                     s.blendMode = p.blendMode;
                 if (p.flags & PLACE_VISIBLE)
                     s.visible = p.visible;
+                if (p.flags & PLACE_FILTERS)
+                    s.filters = p.filters;
                 s.flags = static_cast<uint16_t>(keep | (p.flags & ~PLACE_MOVE));
             }
         }
@@ -460,6 +470,8 @@ void SpriteInstance::Rewind(int target) {
             o->SetClipDepth(p.clipDepth);
             o->SetBlendMode(p.blendMode);
             o->SetVisible(p.visible);
+            if (p.flags & PLACE_FILTERS)
+                o->SetFilters(p.filters);
             continue;
         }
         if (it != children_.end())
@@ -515,6 +527,7 @@ DisplayObject* SpriteInstance::DuplicateInstance(const DisplayObject* source, co
         copy->clipDepth = source->clipDepth;
         copy->blendMode = source->blendMode;
         copy->visible = source->visible;
+        copy->filters = source->filters;
     }
     return copy;
 }

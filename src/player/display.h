@@ -42,6 +42,7 @@ public:
     void SetRatio(uint16_t r);
     void SetBlendMode(uint8_t mode);
     void SetClipDepth(int depth);
+    void SetFilters(const std::vector<Filter>& list);
 
     const ObjectKind kind;
     Stage* const stage;
@@ -57,6 +58,7 @@ public:
     bool visible = true;
     bool fromTimeline = true;
     ByteRange clipActions;
+    std::vector<Filter> filters;
 };
 
 class ShapeInstance : public DisplayObject {

@@ -12,42 +12,6 @@ std::string Lower(std::string s) {
     return s;
 }
 
-// Skips a filter list of PlaceObject3; false when it does not fit.
-bool SkipFilters(SwfReader& r) {
-    int count = r.U8();
-    for (int i = 0; i < count && !r.Failed(); ++i) {
-        switch (r.U8()) {
-        case 0:
-            r.Skip(23);
-            break;
-        case 1:
-            r.Skip(9);
-            break;
-        case 2:
-            r.Skip(15);
-            break;
-        case 3:
-            r.Skip(27);
-            break;
-        case 4:
-        case 7:
-            r.Skip(r.U8() * 5u + 19);
-            break;
-        case 5: {
-            int x = r.U8(), y = r.U8();
-            r.Skip(8 + 4u * x * y + 5);
-            break;
-        }
-        case 6:
-            r.Skip(80);
-            break;
-        default:
-            return false;
-        }
-    }
-    return !r.Failed();
-}
-
 } // namespace
 
 int Timeline::FrameOfLabel(const std::string& label) const {
@@ -211,7 +175,8 @@ bool Movie::ParsePlace(const SwfTag& tag, FrameCommand* out) {
     if (r.Failed())
         return false;
     if (f2 & 0x01) {
-        if (!SkipFilters(r))
+        p.flags |= PLACE_FILTERS;
+        if (!ParseFilters(r, &p.filters))
             return true; // the placement itself is good
     }
     if (f2 & 0x02) {

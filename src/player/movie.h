@@ -9,6 +9,7 @@
 #pragma once
 
 #include "player/bitmap.h"
+#include "player/filters.h"
 #include "player/font.h"
 #include "player/shape.h"
 #include "player/swffile.h"
@@ -34,6 +35,7 @@ enum : uint16_t {
     PLACE_BLEND = 128,
     PLACE_VISIBLE = 256,
     PLACE_CLIP_ACTIONS = 512,
+    PLACE_FILTERS = 1024,
 };
 
 
@@ -49,6 +51,7 @@ struct PlaceCommand {
     uint8_t blendMode = BLEND_NORMAL;
     bool visible = true;
     ByteRange clipActions;
+    std::vector<Filter> filters;
 };
 
 enum : uint8_t { CMD_PLACE, CMD_REMOVE };

@@ -249,7 +249,8 @@ void Renderer::DrawObject(DisplayObject* o, const SwfMatrix& parent, const SwfCo
     SwfMatrix m = parent * o->matrix;
     SwfColorTransform cx = parentCx * o->cxform;
     uint8_t mode = o->blendMode;
-    bool layered = mode != BLEND_NORMAL && !t.building && t.layers < MAX_LAYERS &&
+    bool filtered = !o->filters.empty() && !t.building;
+    bool layered = (mode != BLEND_NORMAL || filtered) && !t.building && t.layers < MAX_LAYERS &&
                    !((mode == BLEND_ALPHA || mode == BLEND_ERASE) && t.layers == 0);
     if ((mode == BLEND_ALPHA || mode == BLEND_ERASE) && t.layers == 0 && !t.building)
         return; // with no layer below, there is nothing for them to cut into
@@ -257,7 +258,13 @@ void Renderer::DrawObject(DisplayObject* o, const SwfMatrix& parent, const SwfCo
         DrawContent(o, m, cx, t);
         return;
     }
-    ClipBox box = Intersect(Bounds(o, parent, 0), t.clip);
+    ClipBox box = Bounds(o, parent, 0);
+    if (filtered) {
+        // Blurs and shadows reach past what the object draws.
+        int reach = FilterReach(o->filters, viewScale_);
+        box = {box.x0 - reach, box.y0 - reach, box.x1 + reach, box.y1 + reach};
+    }
+    box = Intersect(box, t.clip);
     if (box.Empty())
         return;
     Canvas* layer = AcquireLayer(box);
@@ -270,6 +277,13 @@ void Renderer::DrawObject(DisplayObject* o, const SwfMatrix& parent, const SwfCo
     lt.clip = box;
     lt.layers = t.layers + 1;
     DrawContent(o, m, cx, lt);
+    if (filtered) {
+        Canvas* scratch = AcquireLayer(box);
+        if (scratch) {
+            ApplyFilters(o->filters, *layer, box, viewScale_, *scratch);
+            ReleaseLayer(scratch);
+        }
+    }
     CompositeLayer(*t.canvas, *layer, box, mode, t.mask);
     ReleaseLayer(layer);
 }

@@ -1,6 +1,7 @@
 // What the fills paint: bitmap fills repeated or clipped, gradients with their
 // spread modes, colour transforms, strokes and text, drawn through the renderer.
 #include "player/display.h"
+#include "player/filters.h"
 #include "player/renderer.h"
 
 #include "strokefont.h"
@@ -8,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 
 namespace {
@@ -148,6 +150,58 @@ TEST(Text, StaticTextDrawsItsGlyphsInItsColour) {
         red += (p & 0xFFFFFF) == 0xFF0000;
     EXPECT_GT(red, 6);
     EXPECT_EQ(pixels[5 * 10 + 8] & 0xFFFFFF, 0xFFFFFFu);
+}
+
+} // namespace
+
+namespace {
+
+TEST(Filters, ListsParseAndDamagedOnesKeepWhatCameFirst) {
+    // A blur of 4 by 2 pixels in 2 passes, a colour matrix that swaps red and blue, a bevel (skipped).
+    std::vector<uint8_t> bytes = {3, 1, 0, 0, 4, 0, 0, 0, 2, 0, 2 << 3, 6};
+    const float swap[20] = {0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 1, 0};
+    for (float v : swap) {
+        uint8_t b[4];
+        memcpy(b, &v, 4);
+        bytes.insert(bytes.end(), b, b + 4);
+    }
+    bytes.push_back(3);
+    bytes.insert(bytes.end(), 27, 0);
+    SwfReader r(bytes.data(), bytes.size());
+    std::vector<Filter> filters;
+    ASSERT_TRUE(ParseFilters(r, &filters));
+    ASSERT_EQ(filters.size(), 2u);
+    EXPECT_EQ(filters[0].type, FILTER_BLUR);
+    EXPECT_FLOAT_EQ(filters[0].blurX, 4);
+    EXPECT_FLOAT_EQ(filters[0].blurY, 2);
+    EXPECT_EQ(filters[0].passes, 2);
+    EXPECT_EQ(filters[1].type, FILTER_COLOR_MATRIX);
+    EXPECT_FLOAT_EQ(filters[1].matrix[2], 1);
+
+    std::vector<uint8_t> cut(bytes.begin(), bytes.begin() + 20);
+    SwfReader c(cut.data(), cut.size());
+    std::vector<Filter> some;
+    EXPECT_FALSE(ParseFilters(c, &some));
+    EXPECT_EQ(some.size(), 1u);
+}
+
+TEST(Filters, BlurSpreadsAndTheColourMatrixSwapsChannels) {
+    std::vector<uint32_t> pixels(9 * 9, 0), scratch(9 * 9, 0);
+    pixels[4 * 9 + 4] = 0xFFFF0000; // one opaque red pixel in the middle
+    Canvas layer{pixels.data(), 9, 9, 9}, spare{scratch.data(), 9, 9, 9};
+    Filter blur;
+    blur.type = FILTER_BLUR;
+    blur.blurX = blur.blurY = 3; // a 3 by 3 box
+    Filter swap;
+    swap.type = FILTER_COLOR_MATRIX;
+    const float m[20] = {0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 1, 0};
+    memcpy(swap.matrix, m, sizeof m);
+    ApplyFilters({blur, swap}, layer, {0, 0, 9, 9}, 1, spare);
+    EXPECT_EQ(pixels[4 * 9 + 4] >> 24, 255u / 9);
+    EXPECT_EQ(pixels[3 * 9 + 3] >> 24, 255u / 9);
+    EXPECT_EQ(pixels[2 * 9 + 2], 0u);
+    EXPECT_EQ((pixels[4 * 9 + 4] >> 16) & 255, 0u); // red moved to blue
+    EXPECT_GT(pixels[4 * 9 + 4] & 255, 20u);
 }
 
 } // namespace

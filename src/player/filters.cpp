@@ -1,0 +1,238 @@
+#include "player/filters.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+// Passes beyond three look the same and cost more.
+constexpr int MAX_PASSES = 3;
+// A blur wider than this many pixels is cut to it.
+constexpr int MAX_RADIUS = 255;
+
+int Radius(float blur, float scale) {
+    int r = static_cast<int>(blur * scale / 2);
+    return r < 0 ? 0 : r > MAX_RADIUS ? MAX_RADIUS : r;
+}
+
+// One box blur pass along a line of n pixels with the given step between them.
+void BlurLine(uint32_t* p, int n, int step, int radius, std::vector<uint32_t>& line) {
+    line.resize(n);
+    for (int i = 0; i < n; ++i)
+        line[i] = p[i * step];
+    uint32_t sum[4] = {};
+    int width = 2 * radius + 1;
+    auto add = [&](uint32_t c, int sign) {
+        for (int k = 0; k < 4; ++k)
+            sum[k] += static_cast<uint32_t>(sign * static_cast<int>((c >> (8 * k)) & 255));
+    };
+    for (int i = -radius; i <= radius; ++i)
+        if (i >= 0 && i < n)
+            add(line[i], 1);
+    for (int i = 0; i < n; ++i) {
+        uint32_t out = 0;
+        for (int k = 0; k < 4; ++k)
+            out |= (sum[k] / width) << (8 * k);
+        p[i * step] = out;
+        int leaving = i - radius, entering = i + radius + 1;
+        if (leaving >= 0)
+            add(line[leaving], -1);
+        if (entering < n)
+            add(line[entering], 1);
+    }
+}
+
+void Blur(const Canvas& c, const ClipBox& box, int rx, int ry, int passes) {
+    std::vector<uint32_t> line;
+    int w = box.x1 - box.x0, h = box.y1 - box.y0;
+    for (int pass = 0; pass < passes; ++pass) {
+        if (rx > 0)
+            for (int y = box.y0; y < box.y1; ++y)
+                BlurLine(c.Row(y) + box.x0, w, 1, rx, line);
+        if (ry > 0)
+            for (int x = box.x0; x < box.x1; ++x)
+                BlurLine(c.Row(box.y0) + x, h, c.stride, ry, line);
+    }
+}
+
+uint8_t Clamp255(float v) { return static_cast<uint8_t>(v <= 0 ? 0 : v >= 255 ? 255 : v + 0.5f); }
+
+void ColorMatrix(const Canvas& c, const ClipBox& box, const float* m) {
+    for (int y = box.y0; y < box.y1; ++y) {
+        uint32_t* row = c.Row(y);
+        for (int x = box.x0; x < box.x1; ++x) {
+            uint32_t p = row[x];
+            float a = static_cast<float>(p >> 24);
+            float r = a ? ((p >> 16) & 255) * 255.0f / a : 0, g = a ? ((p >> 8) & 255) * 255.0f / a : 0,
+                  b = a ? (p & 255) * 255.0f / a : 0;
+            SwfColor out;
+            out.r = Clamp255(m[0] * r + m[1] * g + m[2] * b + m[3] * a + m[4]);
+            out.g = Clamp255(m[5] * r + m[6] * g + m[7] * b + m[8] * a + m[9]);
+            out.b = Clamp255(m[10] * r + m[11] * g + m[12] * b + m[13] * a + m[14]);
+            out.a = Clamp255(m[15] * r + m[16] * g + m[17] * b + m[18] * a + m[19]);
+            row[x] = Premultiply(out);
+        }
+    }
+}
+
+// A shadow or glow: the object's alpha, moved, blurred, strengthened and coloured,
+// drawn behind the object (or instead of it, or cut by it).
+void Shadow(const Filter& f, const Canvas& layer, const ClipBox& box, float scale, const Canvas& scratch) {
+    int dx = 0, dy = 0;
+    if (f.type == FILTER_DROP_SHADOW) {
+        dx = static_cast<int>(std::lround(std::cos(f.angle) * f.distance * scale));
+        dy = static_cast<int>(std::lround(std::sin(f.angle) * f.distance * scale));
+    }
+    for (int y = box.y0; y < box.y1; ++y) {
+        uint32_t* out = scratch.Row(y);
+        int sy = y - dy;
+        for (int x = box.x0; x < box.x1; ++x) {
+            int sx = x - dx;
+            uint32_t a = sx >= box.x0 && sx < box.x1 && sy >= box.y0 && sy < box.y1 ? layer.Row(sy)[sx] >> 24 : 0;
+            if (f.inner)
+                a = 255 - a;
+            out[x] = a << 24;
+        }
+    }
+    Blur(scratch, box, Radius(f.blurX, scale), Radius(f.blurY, scale), f.passes);
+    uint32_t colour = Premultiply(SwfColor{f.color.r, f.color.g, f.color.b, 255});
+    for (int y = box.y0; y < box.y1; ++y) {
+        uint32_t* s = scratch.Row(y);
+        uint32_t* d = layer.Row(y);
+        for (int x = box.x0; x < box.x1; ++x) {
+            float a = (s[x] >> 24) / 255.0f * f.strength * (f.color.a / 255.0f);
+            if (a > 1)
+                a = 1;
+            uint32_t src = d[x];
+            float objA = (src >> 24) / 255.0f;
+            if (f.inner)
+                a *= objA; // inside the object only
+            auto channel = [&](int shift) {
+                float sc = ((colour >> shift) & 255) / 255.0f * a;
+                float oc = ((src >> shift) & 255) / 255.0f;
+                float v;
+                if (f.knockout)
+                    v = f.inner ? sc : sc * (1 - objA);
+                else if (f.inner)
+                    v = sc + oc * (1 - a);
+                else if (f.hideObject)
+                    v = sc;
+                else
+                    v = oc + sc * (1 - objA);
+                return static_cast<uint32_t>(Clamp255(v * 255));
+            };
+            float outA;
+            if (f.knockout)
+                outA = f.inner ? a : a * (1 - objA);
+            else if (f.inner)
+                outA = objA;
+            else if (f.hideObject)
+                outA = a;
+            else
+                outA = objA + a * (1 - objA);
+            uint32_t oa = Clamp255(outA * 255);
+            uint32_t r = std::min(channel(16), oa), g = std::min(channel(8), oa), b = std::min(channel(0), oa);
+            d[x] = oa << 24 | r << 16 | g << 8 | b;
+        }
+    }
+}
+
+} // namespace
+
+bool ParseFilters(SwfReader& r, std::vector<Filter>* out) {
+    int count = r.U8();
+    for (int i = 0; i < count && !r.Failed(); ++i) {
+        Filter f;
+        f.type = r.U8();
+        switch (f.type) {
+        case FILTER_DROP_SHADOW:
+        case FILTER_GLOW: {
+            f.color = ReadRgba(r);
+            f.blurX = r.Fixed16();
+            f.blurY = r.Fixed16();
+            if (f.type == FILTER_DROP_SHADOW) {
+                f.angle = r.Fixed16();
+                f.distance = r.Fixed16();
+            }
+            f.strength = r.Fixed8();
+            f.inner = r.UB(1) != 0;
+            f.knockout = r.UB(1) != 0;
+            f.hideObject = r.UB(1) == 0;
+            f.passes = static_cast<int>(r.UB(5));
+            break;
+        }
+        case FILTER_BLUR:
+            f.blurX = r.Fixed16();
+            f.blurY = r.Fixed16();
+            f.passes = static_cast<int>(r.UB(5));
+            r.UB(3);
+            break;
+        case FILTER_COLOR_MATRIX:
+            for (float& v : f.matrix)
+                v = r.Float32();
+            break;
+        case 3:
+            r.Skip(27);
+            continue;
+        case 4:
+        case 7:
+            r.Skip(r.U8() * 5u + 19);
+            continue;
+        case 5: {
+            int x = r.U8(), y = r.U8();
+            r.Skip(8 + 4u * x * y + 5);
+            continue;
+        }
+        default:
+            r.Fail();
+            return false;
+        }
+        if (f.passes > MAX_PASSES)
+            f.passes = MAX_PASSES;
+        if (!(f.blurX >= 0 && f.blurX < 1e4f))
+            f.blurX = 0;
+        if (!(f.blurY >= 0 && f.blurY < 1e4f))
+            f.blurY = 0;
+        if (!(f.distance > -1e4f && f.distance < 1e4f))
+            f.distance = 0;
+        if (!(f.strength >= 0 && f.strength < 256))
+            f.strength = 1;
+        if (!r.Failed())
+            out->push_back(f);
+    }
+    return !r.Failed();
+}
+
+int FilterReach(const std::vector<Filter>& filters, float scale) {
+    int reach = 0;
+    for (const Filter& f : filters) {
+        int passes = f.passes < 1 ? 1 : f.passes;
+        int r = (std::max(Radius(f.blurX, scale), Radius(f.blurY, scale)) + 1) * passes;
+        if (f.type == FILTER_DROP_SHADOW)
+            r += static_cast<int>(std::fabs(f.distance) * scale) + 1;
+        reach += r;
+    }
+    return reach;
+}
+
+void ApplyFilters(const std::vector<Filter>& filters, const Canvas& layer, const ClipBox& box, float scale,
+                  const Canvas& scratch) {
+    for (const Filter& f : filters) {
+        switch (f.type) {
+        case FILTER_BLUR:
+            Blur(layer, box, Radius(f.blurX, scale), Radius(f.blurY, scale), f.passes);
+            break;
+        case FILTER_COLOR_MATRIX:
+            ColorMatrix(layer, box, f.matrix);
+            break;
+        case FILTER_DROP_SHADOW:
+        case FILTER_GLOW:
+            if (f.passes > 0)
+                Shadow(f, layer, box, scale, scratch);
+            break;
+        default:
+            break;
+        }
+    }
+}
