@@ -56,6 +56,14 @@ void Blur(const Canvas& c, const ClipBox& box, int rx, int ry, int passes) {
     }
 }
 
+uint32_t MulDiv255Pixel(uint32_t c, uint32_t a) {
+    uint32_t rb = (c & 0x00FF00FFu) * a + 0x00800080u;
+    rb = ((rb + ((rb >> 8) & 0x00FF00FFu)) >> 8) & 0x00FF00FFu;
+    uint32_t ag = ((c >> 8) & 0x00FF00FFu) * a + 0x00800080u;
+    ag = (ag + ((ag >> 8) & 0x00FF00FFu)) & 0xFF00FF00u;
+    return rb | ag;
+}
+
 uint8_t Clamp255(float v) { return static_cast<uint8_t>(v <= 0 ? 0 : v >= 255 ? 255 : v + 0.5f); }
 
 void ColorMatrix(const Canvas& c, const ClipBox& box, const float* m) {
@@ -76,64 +84,79 @@ void ColorMatrix(const Canvas& c, const ClipBox& box, const float* m) {
     }
 }
 
+// One box blur pass over a line of a single 8-bit plane.
+void BlurPlaneLine(uint8_t* p, int n, int step, int radius, std::vector<uint8_t>& line) {
+    line.resize(n);
+    for (int i = 0; i < n; ++i)
+        line[i] = p[i * step];
+    uint32_t sum = 0, width = 2 * radius + 1;
+    for (int i = 0; i <= radius && i < n; ++i)
+        sum += line[i];
+    for (int i = 0; i < n; ++i) {
+        p[i * step] = static_cast<uint8_t>(sum / width);
+        int leaving = i - radius, entering = i + radius + 1;
+        if (leaving >= 0)
+            sum -= line[leaving];
+        if (entering < n)
+            sum += line[entering];
+    }
+}
+
 // A shadow or glow: the object's alpha, moved, blurred, strengthened and coloured,
-// drawn behind the object (or instead of it, or cut by it).
-void Shadow(const Filter& f, const Canvas& layer, const ClipBox& box, float scale, const Canvas& scratch) {
+// drawn behind the object (or instead of it, or cut by it). Only the alpha plane is blurred.
+void Shadow(const Filter& f, const Canvas& layer, const ClipBox& box, float scale) {
     int dx = 0, dy = 0;
     if (f.type == FILTER_DROP_SHADOW) {
         dx = static_cast<int>(std::lround(std::cos(f.angle) * f.distance * scale));
         dy = static_cast<int>(std::lround(std::sin(f.angle) * f.distance * scale));
     }
-    for (int y = box.y0; y < box.y1; ++y) {
-        uint32_t* out = scratch.Row(y);
+    int w = box.x1 - box.x0, h = box.y1 - box.y0;
+    std::vector<uint8_t> plane(static_cast<size_t>(w) * h);
+    for (int y = 0; y < h; ++y) {
         int sy = y - dy;
-        for (int x = box.x0; x < box.x1; ++x) {
+        for (int x = 0; x < w; ++x) {
             int sx = x - dx;
-            uint32_t a = sx >= box.x0 && sx < box.x1 && sy >= box.y0 && sy < box.y1 ? layer.Row(sy)[sx] >> 24 : 0;
-            if (f.inner)
-                a = 255 - a;
-            out[x] = a << 24;
+            uint32_t a = sx >= 0 && sx < w && sy >= 0 && sy < h ? layer.Row(box.y0 + sy)[box.x0 + sx] >> 24 : 0;
+            plane[static_cast<size_t>(y) * w + x] = static_cast<uint8_t>(f.inner ? 255 - a : a);
         }
     }
-    Blur(scratch, box, Radius(f.blurX, scale), Radius(f.blurY, scale), f.passes);
-    uint32_t colour = Premultiply(SwfColor{f.color.r, f.color.g, f.color.b, 255});
-    for (int y = box.y0; y < box.y1; ++y) {
-        uint32_t* s = scratch.Row(y);
-        uint32_t* d = layer.Row(y);
-        for (int x = box.x0; x < box.x1; ++x) {
-            float a = (s[x] >> 24) / 255.0f * f.strength * (f.color.a / 255.0f);
-            if (a > 1)
-                a = 1;
-            uint32_t src = d[x];
-            float objA = (src >> 24) / 255.0f;
+    int rx = Radius(f.blurX, scale), ry = Radius(f.blurY, scale);
+    std::vector<uint8_t> line;
+    for (int pass = 0; pass < f.passes; ++pass) {
+        if (rx > 0)
+            for (int y = 0; y < h; ++y)
+                BlurPlaneLine(plane.data() + static_cast<size_t>(y) * w, w, 1, rx, line);
+        if (ry > 0)
+            for (int x = 0; x < w; ++x)
+                BlurPlaneLine(plane.data() + x, h, w, ry, line);
+    }
+    // Alpha gain in 1/256 units: strength and the colour's own alpha.
+    uint32_t gain = static_cast<uint32_t>(f.strength * f.color.a / 255.0f * 256 + 0.5f);
+    for (int y = 0; y < h; ++y) {
+        uint32_t* d = layer.Row(box.y0 + y) + box.x0;
+        const uint8_t* sp = plane.data() + static_cast<size_t>(y) * w;
+        for (int x = 0; x < w; ++x) {
+            uint32_t a = sp[x] * gain >> 8;
+            if (a > 255)
+                a = 255;
+            uint32_t src = d[x], objA = src >> 24;
             if (f.inner)
-                a *= objA; // inside the object only
-            auto channel = [&](int shift) {
-                float sc = ((colour >> shift) & 255) / 255.0f * a;
-                float oc = ((src >> shift) & 255) / 255.0f;
-                float v;
-                if (f.knockout)
-                    v = f.inner ? sc : sc * (1 - objA);
-                else if (f.inner)
-                    v = sc + oc * (1 - a);
-                else if (f.hideObject)
-                    v = sc;
-                else
-                    v = oc + sc * (1 - objA);
-                return static_cast<uint32_t>(Clamp255(v * 255));
-            };
-            float outA;
-            if (f.knockout)
-                outA = f.inner ? a : a * (1 - objA);
-            else if (f.inner)
-                outA = objA;
-            else if (f.hideObject)
-                outA = a;
-            else
-                outA = objA + a * (1 - objA);
-            uint32_t oa = Clamp255(outA * 255);
-            uint32_t r = std::min(channel(16), oa), g = std::min(channel(8), oa), b = std::min(channel(0), oa);
-            d[x] = oa << 24 | r << 16 | g << 8 | b;
+                a = a * objA / 255;
+            // The shadow's premultiplied colour at alpha a.
+            uint32_t shadow = a << 24 | (f.color.r * a / 255) << 16 | (f.color.g * a / 255) << 8 | f.color.b * a / 255;
+            uint32_t out;
+            if (f.knockout) {
+                out = f.inner ? shadow : MulDiv255Pixel(shadow, 255 - objA);
+            } else if (f.inner) {
+                // Shadow over the object, keeping the object's coverage.
+                out = shadow + MulDiv255Pixel(src, 255 - a);
+                out = (out & 0x00FFFFFFu) | objA << 24;
+            } else if (f.hideObject) {
+                out = shadow;
+            } else {
+                out = src + MulDiv255Pixel(shadow, 255 - objA);
+            }
+            d[x] = out;
         }
     }
 }
@@ -216,8 +239,7 @@ int FilterReach(const std::vector<Filter>& filters, float scale) {
     return reach;
 }
 
-void ApplyFilters(const std::vector<Filter>& filters, const Canvas& layer, const ClipBox& box, float scale,
-                  const Canvas& scratch) {
+void ApplyFilters(const std::vector<Filter>& filters, const Canvas& layer, const ClipBox& box, float scale) {
     for (const Filter& f : filters) {
         switch (f.type) {
         case FILTER_BLUR:
@@ -229,7 +251,7 @@ void ApplyFilters(const std::vector<Filter>& filters, const Canvas& layer, const
         case FILTER_DROP_SHADOW:
         case FILTER_GLOW:
             if (f.passes > 0)
-                Shadow(f, layer, box, scale, scratch);
+                Shadow(f, layer, box, scale);
             break;
         default:
             break;

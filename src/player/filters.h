@@ -2,8 +2,8 @@
 // glow and colour matrix (others are read past and ignored). ParseFilters
 // reads a filter list; ApplyFilters works on a layer the object was drawn
 // into, inside box, with blur sizes scaled by scale (canvas pixels per stage
-// pixel). The layer's pixels outside box are left alone; scratch is a second
-// canvas of the same size that it may overwrite inside box.
+// pixel). The layer's pixels outside box are left alone; shadows take a
+// plane of box's size for their own while they are made.
 #pragma once
 
 #include "player/paint.h"
@@ -28,5 +28,4 @@ struct Filter {
 bool ParseFilters(SwfReader& r, std::vector<Filter>* out);
 // How far filters reach beyond what was drawn, in canvas pixels.
 int FilterReach(const std::vector<Filter>& filters, float scale);
-void ApplyFilters(const std::vector<Filter>& filters, const Canvas& layer, const ClipBox& box, float scale,
-                  const Canvas& scratch);
+void ApplyFilters(const std::vector<Filter>& filters, const Canvas& layer, const ClipBox& box, float scale);

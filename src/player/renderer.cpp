@@ -277,13 +277,8 @@ void Renderer::DrawObject(DisplayObject* o, const SwfMatrix& parent, const SwfCo
     lt.clip = box;
     lt.layers = t.layers + 1;
     DrawContent(o, m, cx, lt);
-    if (filtered) {
-        Canvas* scratch = AcquireLayer(box);
-        if (scratch) {
-            ApplyFilters(o->filters, *layer, box, viewScale_, *scratch);
-            ReleaseLayer(scratch);
-        }
-    }
+    if (filtered)
+        ApplyFilters(o->filters, *layer, box, viewScale_);
     CompositeLayer(*t.canvas, *layer, box, mode, t.mask);
     ReleaseLayer(layer);
 }

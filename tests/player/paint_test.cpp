@@ -186,9 +186,9 @@ TEST(Filters, ListsParseAndDamagedOnesKeepWhatCameFirst) {
 }
 
 TEST(Filters, BlurSpreadsAndTheColourMatrixSwapsChannels) {
-    std::vector<uint32_t> pixels(9 * 9, 0), scratch(9 * 9, 0);
+    std::vector<uint32_t> pixels(9 * 9, 0);
     pixels[4 * 9 + 4] = 0xFFFF0000; // one opaque red pixel in the middle
-    Canvas layer{pixels.data(), 9, 9, 9}, spare{scratch.data(), 9, 9, 9};
+    Canvas layer{pixels.data(), 9, 9, 9};
     Filter blur;
     blur.type = FILTER_BLUR;
     blur.blurX = blur.blurY = 3; // a 3 by 3 box
@@ -196,12 +196,30 @@ TEST(Filters, BlurSpreadsAndTheColourMatrixSwapsChannels) {
     swap.type = FILTER_COLOR_MATRIX;
     const float m[20] = {0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 1, 0};
     memcpy(swap.matrix, m, sizeof m);
-    ApplyFilters({blur, swap}, layer, {0, 0, 9, 9}, 1, spare);
+    ApplyFilters({blur, swap}, layer, {0, 0, 9, 9}, 1);
     EXPECT_EQ(pixels[4 * 9 + 4] >> 24, 255u / 9);
     EXPECT_EQ(pixels[3 * 9 + 3] >> 24, 255u / 9);
     EXPECT_EQ(pixels[2 * 9 + 2], 0u);
     EXPECT_EQ((pixels[4 * 9 + 4] >> 16) & 255, 0u); // red moved to blue
     EXPECT_GT(pixels[4 * 9 + 4] & 255, 20u);
+}
+
+TEST(Filters, AGlowSurroundsTheObjectInItsColour) {
+    std::vector<uint32_t> pixels(9 * 9, 0);
+    for (int y = 3; y < 6; ++y)
+        for (int x = 3; x < 6; ++x)
+            pixels[y * 9 + x] = 0xFFFFFFFF; // a white 3 by 3 square
+    Canvas layer{pixels.data(), 9, 9, 9};
+    Filter glow;
+    glow.type = FILTER_GLOW;
+    glow.color = {255, 0, 0, 255};
+    glow.blurX = glow.blurY = 3;
+    glow.strength = 2;
+    ApplyFilters({glow}, layer, {0, 0, 9, 9}, 1);
+    EXPECT_EQ(pixels[4 * 9 + 4], 0xFFFFFFFFu);        // the object stays on top
+    EXPECT_GT(pixels[4 * 9 + 2] >> 24, 100u);          // red glow beside it
+    EXPECT_EQ((pixels[4 * 9 + 2] >> 8) & 255, 0u);
+    EXPECT_EQ(pixels[0], 0u);                          // nothing far away
 }
 
 } // namespace
