@@ -22,7 +22,7 @@ struct PlayerArgs {
     std::string outDir;
     bool pickAll = false;
     std::vector<int> pick; // empty: the last frame
-    bool time = false;     // print drawing times
+    bool time = false;     // draw every frame and print the CPU time per frame
 };
 
 // The arguments of a command line, quotes removed.

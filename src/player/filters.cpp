@@ -16,43 +16,83 @@ int Radius(float blur, float scale) {
     return r < 0 ? 0 : r > MAX_RADIUS ? MAX_RADIUS : r;
 }
 
-// One box blur pass along a line of n pixels with the given step between them.
-void BlurLine(uint32_t* p, int n, int step, int radius, std::vector<uint32_t>& line) {
-    line.resize(n);
-    for (int i = 0; i < n; ++i)
-        line[i] = p[i * step];
-    uint32_t sum[4] = {};
-    int width = 2 * radius + 1;
-    auto add = [&](uint32_t c, int sign) {
-        for (int k = 0; k < 4; ++k)
-            sum[k] += static_cast<uint32_t>(sign * static_cast<int>((c >> (8 * k)) & 255));
+// One horizontal box blur pass over a row of n premultiplied pixels.
+void BlurRow(uint32_t* p, int n, int radius, std::vector<uint32_t>& copy) {
+    copy.assign(p, p + n);
+    uint32_t s0 = 0, s1 = 0, s2 = 0, s3 = 0, width = 2 * radius + 1;
+    auto add = [&](uint32_t c) {
+        s0 += c & 255, s1 += (c >> 8) & 255, s2 += (c >> 16) & 255, s3 += c >> 24;
     };
-    for (int i = -radius; i <= radius; ++i)
-        if (i >= 0 && i < n)
-            add(line[i], 1);
+    auto remove = [&](uint32_t c) {
+        s0 -= c & 255, s1 -= (c >> 8) & 255, s2 -= (c >> 16) & 255, s3 -= c >> 24;
+    };
+    for (int i = 0; i <= radius && i < n; ++i)
+        add(copy[i]);
     for (int i = 0; i < n; ++i) {
-        uint32_t out = 0;
-        for (int k = 0; k < 4; ++k)
-            out |= (sum[k] / width) << (8 * k);
-        p[i * step] = out;
-        int leaving = i - radius, entering = i + radius + 1;
-        if (leaving >= 0)
-            add(line[leaving], -1);
-        if (entering < n)
-            add(line[entering], 1);
+        p[i] = (s3 / width) << 24 | (s2 / width) << 16 | (s1 / width) << 8 | s0 / width;
+        if (i - radius >= 0)
+            remove(copy[i - radius]);
+        if (i + radius + 1 < n)
+            add(copy[i + radius + 1]);
+    }
+}
+
+// One vertical pass, row by row with a running sum per column (kind to the cache).
+void BlurColumns(const Canvas& c, const ClipBox& box, int radius, std::vector<uint32_t>& copy) {
+    int w = box.x1 - box.x0, h = box.y1 - box.y0;
+    copy.resize(static_cast<size_t>(w) * h);
+    for (int y = 0; y < h; ++y)
+        memcpy(copy.data() + static_cast<size_t>(y) * w, c.Row(box.y0 + y) + box.x0, w * sizeof(uint32_t));
+    std::vector<uint32_t> sums(static_cast<size_t>(w) * 4, 0);
+    auto addRow = [&](int y, int sign) {
+        const uint32_t* r = copy.data() + static_cast<size_t>(y) * w;
+        for (int x = 0; x < w; ++x) {
+            uint32_t v = r[x];
+            uint32_t* s = sums.data() + 4 * x;
+            s[0] += static_cast<uint32_t>(sign) * (v & 255);
+            s[1] += static_cast<uint32_t>(sign) * ((v >> 8) & 255);
+            s[2] += static_cast<uint32_t>(sign) * ((v >> 16) & 255);
+            s[3] += static_cast<uint32_t>(sign) * (v >> 24);
+        }
+    };
+    uint32_t width = 2 * radius + 1;
+    for (int y = 0; y <= radius && y < h; ++y)
+        addRow(y, 1);
+    for (int y = 0; y < h; ++y) {
+        uint32_t* out = c.Row(box.y0 + y) + box.x0;
+        for (int x = 0; x < w; ++x) {
+            const uint32_t* s = sums.data() + 4 * x;
+            out[x] = (s[3] / width) << 24 | (s[2] / width) << 16 | (s[1] / width) << 8 | s[0] / width;
+        }
+        int leaving = y - radius, entering = y + radius + 1;
+        if (leaving >= 0 && entering < h) {
+            // Both rows in one sweep over the sums.
+            const uint32_t* o = copy.data() + static_cast<size_t>(leaving) * w;
+            const uint32_t* n = copy.data() + static_cast<size_t>(entering) * w;
+            for (int x = 0; x < w; ++x) {
+                uint32_t* s = sums.data() + 4 * x;
+                uint32_t a = o[x], b = n[x];
+                s[0] += (b & 255) - (a & 255);
+                s[1] += ((b >> 8) & 255) - ((a >> 8) & 255);
+                s[2] += ((b >> 16) & 255) - ((a >> 16) & 255);
+                s[3] += (b >> 24) - (a >> 24);
+            }
+        } else if (leaving >= 0) {
+            addRow(leaving, -1);
+        } else if (entering < h) {
+            addRow(entering, 1);
+        }
     }
 }
 
 void Blur(const Canvas& c, const ClipBox& box, int rx, int ry, int passes) {
-    std::vector<uint32_t> line;
-    int w = box.x1 - box.x0, h = box.y1 - box.y0;
+    std::vector<uint32_t> copy;
     for (int pass = 0; pass < passes; ++pass) {
         if (rx > 0)
             for (int y = box.y0; y < box.y1; ++y)
-                BlurLine(c.Row(y) + box.x0, w, 1, rx, line);
+                BlurRow(c.Row(y) + box.x0, box.x1 - box.x0, rx, copy);
         if (ry > 0)
-            for (int x = box.x0; x < box.x1; ++x)
-                BlurLine(c.Row(box.y0) + x, h, c.stride, ry, line);
+            BlurColumns(c, box, ry, copy);
     }
 }
 
