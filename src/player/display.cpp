@@ -327,6 +327,25 @@ void SpriteInstance::Place(std::unique_ptr<DisplayObject> o, int depth) {
     }
 }
 
+void SpriteInstance::ApplyPlacement(DisplayObject* o, const PlaceCommand& p) {
+    if (p.flags & PLACE_MATRIX)
+        o->SetMatrix(p.matrix);
+    if (p.flags & PLACE_CXFORM)
+        o->SetColorTransform(p.cxform);
+    if (p.flags & PLACE_RATIO)
+        o->SetRatio(p.ratio);
+    if (p.flags & PLACE_NAME)
+        o->SetName(p.name);
+    if (p.flags & PLACE_CLIP_DEPTH)
+        o->SetClipDepth(p.clipDepth);
+    if (p.flags & PLACE_BLEND)
+        o->SetBlendMode(p.blendMode);
+    if (p.flags & PLACE_VISIBLE)
+        o->SetVisible(p.visible);
+    if (p.flags & PLACE_FILTERS)
+        o->SetFilters(p.filters);
+}
+
 void SpriteInstance::Apply(const FrameCommand& cmd) {
     const PlaceCommand& p = cmd.place;
     if (cmd.kind == CMD_REMOVE) {
@@ -355,46 +374,15 @@ void SpriteInstance::Apply(const FrameCommand& cmd) {
                 o->blendMode = existing->blendMode;
                 RemoveInstance(p.depth);
             }
-            if (p.flags & PLACE_MATRIX)
-                o->matrix = p.matrix;
-            if (p.flags & PLACE_CXFORM)
-                o->cxform = p.cxform;
-            if (p.flags & PLACE_RATIO)
-                o->ratio = p.ratio;
-            if (p.flags & PLACE_NAME)
-                o->name = p.name;
-            if (p.flags & PLACE_CLIP_DEPTH)
-                o->clipDepth = p.clipDepth;
-            if (p.flags & PLACE_BLEND)
-                o->blendMode = p.blendMode;
-            if (p.flags & PLACE_VISIBLE)
-                o->visible = p.visible;
+            ApplyPlacement(o.get(), p);
             if (p.flags & PLACE_CLIP_ACTIONS)
                 o->clipActions = p.clipActions;
-            if (p.flags & PLACE_FILTERS)
-                o->filters = p.filters;
             Place(std::move(o), p.depth);
             return;
         }
     }
-    if (!target)
-        return;
-    if (p.flags & PLACE_MATRIX)
-        target->SetMatrix(p.matrix);
-    if (p.flags & PLACE_CXFORM)
-        target->SetColorTransform(p.cxform);
-    if (p.flags & PLACE_RATIO)
-        target->SetRatio(p.ratio);
-    if (p.flags & PLACE_NAME)
-        target->name = p.name;
-    if (p.flags & PLACE_CLIP_DEPTH)
-        target->SetClipDepth(p.clipDepth);
-    if (p.flags & PLACE_BLEND)
-        target->SetBlendMode(p.blendMode);
-    if (p.flags & PLACE_VISIBLE)
-        target->SetVisible(p.visible);
-    if (p.flags & PLACE_FILTERS)
-        target->SetFilters(p.filters);
+    if (target)
+        ApplyPlacement(target, p);
 }
 
 void SpriteInstance::RunFrame(int frame) {
@@ -423,25 +411,30 @@ void SpriteInstance::Rewind(int target) {
                 if ((p.flags & PLACE_CHARACTER) && !(p.flags & PLACE_MOVE))
                     continue;
                 PlaceCommand& s = it->second;
-                if (p.flags & PLACE_CHARACTER)
-                    s.characterId = p.characterId;
                 uint16_t keep = s.flags;
-                if (p.flags & PLACE_MATRIX)
-                    s.matrix = p.matrix;
-                if (p.flags & PLACE_CXFORM)
-                    s.cxform = p.cxform;
-                if (p.flags & PLACE_RATIO)
-                    s.ratio = p.ratio;
-                if (p.flags & PLACE_NAME)
-                    s.name = p.name;
-                if (p.flags & PLACE_CLIP_DEPTH)
-                    s.clipDepth = p.clipDepth;
-                if (p.flags & PLACE_BLEND)
-                    s.blendMode = p.blendMode;
-                if (p.flags & PLACE_VISIBLE)
-                    s.visible = p.visible;
-                if (p.flags & PLACE_FILTERS)
-                    s.filters = p.filters;
+                uint16_t character = p.flags & PLACE_CHARACTER ? p.characterId : s.characterId;
+                std::string name = p.flags & PLACE_NAME ? p.name : s.name;
+                // The tag's values over the state's: the same fields an instance would take.
+                PlaceCommand merged = p;
+                merged.characterId = character;
+                merged.name = name;
+                if (!(p.flags & PLACE_MATRIX))
+                    merged.matrix = s.matrix;
+                if (!(p.flags & PLACE_CXFORM))
+                    merged.cxform = s.cxform;
+                if (!(p.flags & PLACE_RATIO))
+                    merged.ratio = s.ratio;
+                if (!(p.flags & PLACE_CLIP_DEPTH))
+                    merged.clipDepth = s.clipDepth;
+                if (!(p.flags & PLACE_BLEND))
+                    merged.blendMode = s.blendMode;
+                if (!(p.flags & PLACE_VISIBLE))
+                    merged.visible = s.visible;
+                if (!(p.flags & PLACE_FILTERS))
+                    merged.filters = s.filters;
+                if (!(p.flags & PLACE_CLIP_ACTIONS))
+                    merged.clipActions = s.clipActions;
+                s = std::move(merged);
                 s.flags = static_cast<uint16_t>(keep | (p.flags & ~PLACE_MOVE));
             }
         }

@@ -169,6 +169,8 @@ public:
 private:
     void RunFrame(int frame);
     void Apply(const FrameCommand& cmd);
+    // The fields the tag gives, through the setters.
+    static void ApplyPlacement(DisplayObject* o, const PlaceCommand& p);
     void Rewind(int target);
     std::unique_ptr<DisplayObject> Instantiate(uint16_t characterId);
     void Place(std::unique_ptr<DisplayObject> object, int depth);
