@@ -1,0 +1,223 @@
+#include "player/avm1/mvavm.h"
+
+#include "player/avm1/runtime.h"
+
+#include <new>
+
+using namespace avm1;
+
+mvAvm::~mvAvm() { Release(); }
+
+bool mvAvm::Init(Host* host, int swfVersion) {
+    Release();
+    if (!host)
+        return false;
+    runtime_ = new (std::nothrow) Runtime(host, swfVersion);
+    if (!runtime_)
+        return false;
+    runtime_->Setup();
+    return true;
+}
+
+void mvAvm::Release() {
+    delete runtime_;
+    runtime_ = nullptr;
+}
+
+int mvAvm::Version() const { return runtime_ ? runtime_->version : 0; }
+
+size_t mvAvm::ObjectCount() const { return runtime_ ? runtime_->ObjectCount() : 0; }
+
+static int HexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// Form decoding: "+" is a space, "%XX" a byte.
+static std::string DecodeQueryPart(const std::string& s) {
+    std::string out;
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '+') {
+            out += ' ';
+        } else if (s[i] == '%' && i + 2 < s.size() && HexDigit(s[i + 1]) >= 0 && HexDigit(s[i + 2]) >= 0) {
+            out += static_cast<char>(HexDigit(s[i + 1]) * 16 + HexDigit(s[i + 2]));
+            i += 2;
+        } else {
+            out += s[i];
+        }
+    }
+    return out;
+}
+
+void mvAvm::SetVariables(const std::string& query) {
+    if (!runtime_)
+        return;
+    ClipRef root = runtime_->host->Level(0);
+    Object* target = runtime_->ClipObject(root);
+    if (!target)
+        return;
+    size_t start = 0;
+    while (start < query.size()) {
+        size_t end = query.find('&', start);
+        if (end == std::string::npos)
+            end = query.size();
+        std::string pair = query.substr(start, end - start);
+        size_t equals = pair.find('=');
+        std::string name = DecodeQueryPart(pair.substr(0, equals));
+        std::string value = equals == std::string::npos ? std::string() : DecodeQueryPart(pair.substr(equals + 1));
+        if (!name.empty())
+            runtime_->Set(Value(target), name, Value(value));
+        start = end + 1;
+    }
+}
+
+void mvAvm::SetVariable(ClipRef clip, const std::string& name, const std::string& value) {
+    if (!runtime_ || !clip)
+        return;
+    runtime_->EnterEntry();
+    Activation a;
+    a.target = a.baseClip = runtime_->ClipObject(clip);
+    a.thisv = Value(a.target);
+    a.version = runtime_->version;
+    runtime_->SetVariable(a, name, Value(value));
+    runtime_->LeaveEntry();
+}
+
+bool mvAvm::GetVariable(ClipRef clip, const std::string& name, std::string* value) {
+    if (!runtime_ || !clip)
+        return false;
+    runtime_->EnterEntry();
+    Activation a;
+    a.target = a.baseClip = runtime_->ClipObject(clip);
+    a.thisv = Value(a.target);
+    a.version = runtime_->version;
+    Value v = runtime_->GetVariable(a, name);
+    bool found = !v.IsUndefined();
+    if (found && value)
+        *value = runtime_->ToString(v);
+    runtime_->LeaveEntry();
+    return found;
+}
+
+void mvAvm::QueueActions(ClipRef clip, const uint8_t* code, size_t size) {
+    if (!runtime_ || !clip || !code)
+        return;
+    QueuedBlock q;
+    q.clip = clip;
+    q.block = std::make_shared<const std::vector<uint8_t>>(code, code + size);
+    runtime_->queue.push_back(q);
+}
+
+void mvAvm::QueueMethod(ClipRef clip, const std::string& name) {
+    if (!runtime_ || !clip)
+        return;
+    QueuedBlock q;
+    q.clip = clip;
+    q.method = name;
+    runtime_->queue.push_back(q);
+}
+
+void mvAvm::RunQueue() {
+    if (!runtime_)
+        return;
+    while (!runtime_->queue.empty()) {
+        QueuedBlock q = runtime_->queue.front();
+        runtime_->queue.pop_front();
+        if (q.method.empty())
+            runtime_->RunBlock(q.clip, q.block, false);
+        else
+            CallMethod(q.clip, q.method);
+    }
+}
+
+void mvAvm::RunInitActions(ClipRef clip, const uint8_t* code, size_t size) {
+    if (!runtime_ || !clip || !code)
+        return;
+    runtime_->RunBlock(clip, std::make_shared<const std::vector<uint8_t>>(code, code + size), true);
+}
+
+void mvAvm::RunActions(ClipRef clip, const uint8_t* code, size_t size) {
+    if (!runtime_ || !clip || !code)
+        return;
+    runtime_->RunBlock(clip, std::make_shared<const std::vector<uint8_t>>(code, code + size), false);
+}
+
+void mvAvm::ClipCreated(ClipRef clip, const std::string& exportName) {
+    if (runtime_ && clip)
+        runtime_->ClipCreated(clip, exportName);
+}
+
+void mvAvm::ClipRemoved(ClipRef clip) {
+    if (!runtime_ || !clip)
+        return;
+    runtime_->ClipRemoved(clip);
+    auto& queue = runtime_->queue;
+    for (size_t i = 0; i < queue.size();) {
+        if (queue[i].clip == clip)
+            queue.erase(queue.begin() + static_cast<std::ptrdiff_t>(i));
+        else
+            ++i;
+    }
+}
+
+bool mvAvm::HasMethod(ClipRef clip, const std::string& name) {
+    if (!runtime_ || !clip)
+        return false;
+    Object* o = runtime_->ClipObject(clip);
+    runtime_->EnterEntry();
+    Value fn = runtime_->Get(Value(o), name);
+    runtime_->LeaveEntry();
+    return fn.IsObject() && fn.object->IsFunction();
+}
+
+bool mvAvm::CallMethod(ClipRef clip, const std::string& name) {
+    if (!runtime_ || !clip)
+        return false;
+    Object* o = runtime_->ClipObject(clip);
+    runtime_->EnterEntry();
+    Value fn = runtime_->Get(Value(o), name);
+    bool callable = fn.IsObject() && fn.object->IsFunction();
+    if (callable) {
+        Object* holder = nullptr;
+        runtime_->Lookup(o, name, &holder);
+        runtime_->Call(fn, Value(o), {}, holder);
+    }
+    runtime_->LeaveEntry();
+    return callable;
+}
+
+static void Broadcast(Runtime& rt, Object* source, const std::string& name) {
+    if (!source)
+        return;
+    rt.EnterEntry();
+    rt.CallMethod(Value(source), "broadcastMessage", {Value(name)});
+    rt.LeaveEntry();
+}
+
+void mvAvm::KeyEvent(bool down, int keyCode, int ascii) {
+    if (!runtime_)
+        return;
+    runtime_->lastKeyCode = keyCode;
+    runtime_->lastKeyAscii = ascii;
+    Broadcast(*runtime_, runtime_->keyObject, down ? "onKeyDown" : "onKeyUp");
+}
+
+void mvAvm::MouseEvent(const std::string& name) {
+    if (runtime_)
+        Broadcast(*runtime_, runtime_->mouseObject, name);
+}
+
+void mvAvm::Tick() {
+    if (runtime_)
+        runtime_->Tick();
+}
+
+void mvAvm::Collect() {
+    if (runtime_)
+        runtime_->Collect();
+}

@@ -1,0 +1,176 @@
+// Variables and target paths: the scope chain of an activation (with and
+// function scopes, the timeline, _global), slash paths ("/a/b:c", "../x")
+// and dot paths ("_root.a.b").
+#include "player/avm1/runtime.h"
+
+namespace avm1 {
+
+static bool IsName(const std::string& name, const char* expected, bool caseSensitive) {
+    return EqualNames(name, expected, caseSensitive);
+}
+
+// "_level3" gives 3; -1 for any other name.
+static int LevelNumber(const std::string& name, bool caseSensitive) {
+    if (name.size() <= 6 || !EqualNames(name.substr(0, 6), "_level", caseSensitive))
+        return -1;
+    int n = 0;
+    for (size_t i = 6; i < name.size(); ++i) {
+        if (name[i] < '0' || name[i] > '9' || n > 100000)
+            return -1;
+        n = n * 10 + (name[i] - '0');
+    }
+    return n;
+}
+
+Object* Runtime::TargetOf(Activation& a) { return LiveClipObject(a.target); }
+
+static bool HasPathSyntax(const std::string& name) {
+    return name.find_first_of(":/.") != std::string::npos;
+}
+
+Value Runtime::ResolvePath(Activation& a, Object* from, const std::string& path) {
+    Value cur = from ? Value(from) : Value();
+    size_t i = 0;
+    bool first = true;
+    if (!path.empty() && path[0] == '/') {
+        ClipRef clip = LiveClip(from);
+        if (!clip)
+            return Value();
+        cur = Value(ClipObject(RootOf(clip)));
+        i = 1;
+        first = false;
+    }
+    while (i < path.size()) {
+        if (path.compare(i, 2, "..") == 0 && (i + 2 == path.size() || path[i + 2] == '/')) {
+            cur = cur.IsObject() ? Get(cur, "_parent") : Value();
+            i += 2;
+            if (i < path.size())
+                ++i;
+            first = false;
+        } else {
+            size_t j = i;
+            while (j < path.size() && path[j] != '/' && path[j] != '.')
+                ++j;
+            std::string segment = path.substr(i, j - i);
+            i = j < path.size() ? j + 1 : j;
+            if (segment.empty())
+                continue;
+            if (first && (!from || from == a.target))
+                cur = GetVariable(a, segment);
+            else if (IsName(segment, "this", caseSensitive) && first)
+                cur = Value(from);
+            else
+                cur = Get(cur, segment);
+            first = false;
+        }
+        if (!cur.IsObject())
+            return Value();
+    }
+    return cur;
+}
+
+bool Runtime::SplitVariablePath(Activation& a, const std::string& full, Value* holder, std::string* name) {
+    size_t colon = full.rfind(':');
+    size_t cut = colon;
+    if (cut == std::string::npos && full.find('/') == std::string::npos)
+        cut = full.rfind('.');
+    if (cut == std::string::npos) {
+        // A slash path without a variable: the last part is the name.
+        size_t slash = full.rfind('/');
+        std::string path = full.substr(0, slash);
+        if (path.empty() && full[0] == '/')
+            path = "/";
+        *name = full.substr(slash + 1);
+        *holder = path.empty() ? Value(a.target) : ResolvePath(a, a.target, path);
+        return holder->IsObject();
+    }
+    std::string path = full.substr(0, cut);
+    *name = full.substr(cut + 1);
+    *holder = path.empty() ? Value(TargetOf(a)) : ResolvePath(a, a.target, path);
+    return holder->IsObject();
+}
+
+Value Runtime::GetVariable(Activation& a, const std::string& name) {
+    if (HasPathSyntax(name)) {
+        if (name.find(':') == std::string::npos && name.find('/') != std::string::npos) {
+            // A pure target path names the clip itself.
+            Value target = ResolvePath(a, a.target, name);
+            if (target.IsObject())
+                return target;
+        }
+        Value holder;
+        std::string var;
+        if (!SplitVariablePath(a, name, &holder, &var))
+            return Value();
+        if (var.empty())
+            return holder;
+        return Get(holder, var);
+    }
+    if (IsName(name, "this", caseSensitive))
+        return a.thisv;
+    if (version >= 6 && IsName(name, "_global", caseSensitive))
+        return Value(global);
+    if (IsName(name, "_root", caseSensitive)) {
+        ClipRef clip = LiveClip(a.target);
+        if (!clip)
+            clip = host->Level(0);
+        return clip ? Value(ClipObject(RootOf(clip))) : Value();
+    }
+    int level = LevelNumber(name, caseSensitive);
+    if (level >= 0) {
+        ClipRef clip = host->Level(level);
+        return clip ? Value(ClipObject(clip)) : Value();
+    }
+    if (a.isFunction) {
+        if (a.arguments && IsName(name, "arguments", caseSensitive))
+            return Value(a.arguments);
+        if (IsName(name, "super", caseSensitive))
+            return a.super ? Value(a.super) : Value();
+    }
+    bool found = false;
+    for (size_t i = a.scope.size(); i-- > 0;) {
+        Value v = GetFrom(a.scope[i], name, Value(a.scope[i]), &found);
+        if (found || Unwinding())
+            return v;
+    }
+    Object* timeline = TargetOf(a);
+    if (timeline) {
+        Value v = GetFrom(timeline, name, Value(timeline), &found);
+        if (found || Unwinding())
+            return v;
+    }
+    return GetFrom(global, name, Value(global), &found);
+}
+
+void Runtime::SetVariable(Activation& a, const std::string& name, const Value& v) {
+    if (HasPathSyntax(name)) {
+        Value holder;
+        std::string var;
+        if (SplitVariablePath(a, name, &holder, &var) && !var.empty())
+            Set(holder, var, v);
+        return;
+    }
+    for (size_t i = a.scope.size(); i-- > 0;) {
+        if (HasProperty(a.scope[i], name)) {
+            Set(Value(a.scope[i]), name, v);
+            return;
+        }
+    }
+    Object* timeline = TargetOf(a);
+    if (timeline)
+        Set(Value(timeline), name, v);
+}
+
+Object* Runtime::FindScopeHolder(Activation& a, const std::string& name) {
+    for (size_t i = a.scope.size(); i-- > 0;)
+        if (HasProperty(a.scope[i], name))
+            return a.scope[i];
+    Object* timeline = TargetOf(a);
+    if (timeline && HasProperty(timeline, name))
+        return timeline;
+    if (HasProperty(global, name))
+        return global;
+    return nullptr;
+}
+
+} // namespace avm1
