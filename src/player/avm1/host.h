@@ -160,6 +160,7 @@ public:
         (void)clip, (void)name, (void)depth;
         return nullptr;
     }
+    // exportName compares case-blind with the movie's export names.
     virtual ClipRef AttachClip(ClipRef parent, const std::string& exportName, const std::string& name, int depth) {
         (void)parent, (void)exportName, (void)name, (void)depth;
         return nullptr;

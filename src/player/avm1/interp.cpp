@@ -443,9 +443,7 @@ void Interpreter::DoCallMethod() {
         Object* home = super->superHome;
         Value thisv(super->superThis);
         if (name.empty()) {
-            Value ctor = home ? rt_.GetFrom(home, "__constructor__", thisv) : Value();
-            Value ctorProto = ctor.IsObject() ? rt_.Get(ctor, "prototype") : Value();
-            Push(rt_.Call(ctor, thisv, args, ctorProto.IsObject() ? ctorProto.object : nullptr));
+            Push(rt_.Call(object, thisv, args));
             return;
         }
         Object* from = home ? home->Proto(rt_.caseSensitive) : nullptr;
@@ -481,7 +479,8 @@ void Interpreter::DoNewMethod() {
 bool Interpreter::FrameFromValue(const Value& frame, ClipRef* clip, int* number) {
     *clip = TargetRef();
     if (frame.IsNumber()) {
-        *number = static_cast<int>(DoubleToInteger(frame.number));
+        // Frame numbers wrap as 32-bit integers.
+        *number = static_cast<int>(DoubleToInt32(frame.number));
         return *clip != nullptr;
     }
     std::string text = rt_.ToString(frame);
@@ -495,7 +494,7 @@ bool Interpreter::FrameFromValue(const Value& frame, ClipRef* clip, int* number)
         return false;
     double n = StringToNumber(text, a_.version);
     if (!std::isnan(n)) {
-        *number = static_cast<int>(DoubleToInteger(n));
+        *number = static_cast<int>(DoubleToInt32(n));
         return true;
     }
     *number = rt_.host->FrameOfLabel(*clip, text);
@@ -571,8 +570,11 @@ void Interpreter::DoSetTarget(const Value& target) {
 
 void Interpreter::DoEnumerate(const Value& v) {
     std::vector<std::string> names;
-    if (v.IsObject())
-        rt_.Enumerate(v.object, &names);
+    if (!v.IsObject()) {
+        Push(Value()); // nothing to list: the loop ends at once
+        return;
+    }
+    rt_.Enumerate(v.object, &names);
     Push(Value::Null());
     for (size_t i = names.size(); i-- > 0;)
         Push(Value(names[i]));
@@ -696,8 +698,10 @@ bool Interpreter::Step(uint8_t op, size_t data, size_t length, size_t* pc, size_
     case 0x0C: // Multiply
     case 0x0D: // Divide
     {
-        double a = rt.ToNumber(Pop());
+        // The left operand (pushed first) is converted first.
+        Value right = Pop();
         double b = rt.ToNumber(Pop());
+        double a = rt.ToNumber(right);
         if (op == 0x0A)
             Push(NumberResult(b + a));
         else if (op == 0x0B)
@@ -710,7 +714,7 @@ bool Interpreter::Step(uint8_t op, size_t data, size_t length, size_t* pc, size_
             Push(NumberResult(b / a));
         break;
     }
-    case 0x0E: // Equals
+    case 0x0E: // Equals: the right operand is converted first
     {
         double a = rt.ToNumber(Pop());
         double b = rt.ToNumber(Pop());
@@ -719,8 +723,9 @@ bool Interpreter::Step(uint8_t op, size_t data, size_t length, size_t* pc, size_
     }
     case 0x0F: // Less
     {
-        double a = rt.ToNumber(Pop());
+        Value right = Pop();
         double b = rt.ToNumber(Pop());
+        double a = rt.ToNumber(right);
         Push(BoolResult(b < a));
         break;
     }
@@ -1102,6 +1107,7 @@ bool Interpreter::Step(uint8_t op, size_t data, size_t length, size_t* pc, size_
         break;
     case 0x47: // Add2
     {
+        // Objects that stay objects are read again: as text or as number.
         Value a = rt.ToPrimitive(Pop());
         Value b = rt.ToPrimitive(Pop());
         if (a.IsString() || b.IsString())
@@ -1111,17 +1117,11 @@ bool Interpreter::Step(uint8_t op, size_t data, size_t length, size_t* pc, size_
         break;
     }
     case 0x48: // Less2
-    {
-        Value a = Pop();
-        Value b = Pop();
-        Push(rt.Less(b, a));
-        break;
-    }
     case 0x67: // Greater
     {
-        Value a = Pop();
-        Value b = Pop();
-        Push(rt.Less(a, b));
+        Value right = Pop();
+        Value left = Pop();
+        Push(rt.Compare(left, right, op == 0x67));
         break;
     }
     case 0x3F: // Modulo

@@ -7,7 +7,7 @@
 namespace avm1 {
 
 // Script depths at and above this are taken by the player itself.
-static const double MaxScriptDepth = 2130706428.0;
+static const double MaxScriptDepth = 2130690044.0;
 
 static Value ClipValue(Runtime& rt, ClipRef clip) { return clip ? Value(rt.ClipObject(clip)) : Value(); }
 
@@ -51,11 +51,12 @@ static Value ClipTimeline(Runtime& rt, CallContext& call) {
     return Value();
 }
 
+// Depths wrap as 32-bit integers and must lie in the scripts' range.
 static bool DepthArg(Runtime& rt, CallContext& call, size_t i, int* depth) {
-    double d = NumberArg(rt, call, i);
-    if (std::isnan(d) || d < -16384 || d > MaxScriptDepth)
+    double d = DoubleToInt32(NumberArg(rt, call, i));
+    if (d < -16384 || d > MaxScriptDepth)
         return false;
-    *depth = static_cast<int>(DoubleToInteger(d));
+    *depth = static_cast<int>(d);
     return true;
 }
 

@@ -21,10 +21,19 @@ enum MathTag {
     MATH_TAN,
 };
 
+// Every argument is read as a number, in order; the first is used.
+static double FirstNumber(Runtime& rt, CallContext& call) {
+    double first = NAN;
+    for (size_t i = 0; i < call.Count(); ++i) {
+        double x = NumberArg(rt, call, i);
+        if (i == 0)
+            first = x;
+    }
+    return first;
+}
+
 static Value MathUnary(Runtime& rt, CallContext& call) {
-    if (!HasArg(call, 0))
-        return Value(NAN);
-    double x = NumberArg(rt, call, 0);
+    double x = FirstNumber(rt, call);
     switch (call.callee->nativeTag) {
     case MATH_ABS:
         return Value(std::fabs(x));
@@ -64,28 +73,23 @@ static Value MathPow(Runtime& rt, CallContext& call) {
     return Value(std::pow(NumberArg(rt, call, 0), NumberArg(rt, call, 1)));
 }
 
-static Value MathMax(Runtime& rt, CallContext& call) {
-    double best = -INFINITY;
+// Math.min and Math.max: no arguments give the identity, one gives NaN.
+static Value MathExtreme(Runtime& rt, CallContext& call) {
+    bool max = call.callee->nativeTag != 0;
+    double best = max ? -INFINITY : INFINITY;
+    if (call.Count() == 1) {
+        NumberArg(rt, call, 0);
+        return Value(NAN);
+    }
+    bool nan = false;
     for (size_t i = 0; i < call.Count(); ++i) {
         double x = NumberArg(rt, call, i);
         if (std::isnan(x))
-            return Value(NAN);
-        if (x > best)
+            nan = true;
+        else if (max ? x > best : x < best)
             best = x;
     }
-    return Value(best);
-}
-
-static Value MathMin(Runtime& rt, CallContext& call) {
-    double best = INFINITY;
-    for (size_t i = 0; i < call.Count(); ++i) {
-        double x = NumberArg(rt, call, i);
-        if (std::isnan(x))
-            return Value(NAN);
-        if (x < best)
-            best = x;
-    }
-    return Value(best);
+    return Value(nan ? NAN : best);
 }
 
 static Value MathRandom(Runtime& rt, CallContext& call) {
@@ -103,8 +107,8 @@ void SetupMath(Runtime& rt) {
         rt.DefineMethod(m, f.first, MathUnary, f.second);
     rt.DefineMethod(m, "atan2", MathAtan2);
     rt.DefineMethod(m, "pow", MathPow);
-    rt.DefineMethod(m, "max", MathMax);
-    rt.DefineMethod(m, "min", MathMin);
+    rt.DefineMethod(m, "max", MathExtreme, 1);
+    rt.DefineMethod(m, "min", MathExtreme, 0);
     rt.DefineMethod(m, "random", MathRandom);
     const uint16_t fixed = PROP_DONT_ENUM | PROP_DONT_DELETE | PROP_READ_ONLY;
     rt.SetOwn(m, "E", Value(2.718281828459045), fixed);

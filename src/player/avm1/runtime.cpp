@@ -29,7 +29,8 @@ Runtime::~Runtime() {
 void Runtime::Setup() {
     objectProto = NewObject(nullptr);
     functionProto = NewObject(objectProto);
-    global = NewObject(objectProto);
+    // _global is bare: no prototype, so no valueOf or toString of its own.
+    global = NewObject(nullptr);
     Pin(objectProto);
     Pin(functionProto);
     Pin(global);
@@ -339,7 +340,8 @@ void Runtime::PutOwn(Object* o, const std::string& name, const Value& v) {
 }
 
 void Runtime::Set(const Value& base, const std::string& name, const Value& value) {
-    if (!base.IsObject())
+    // A property without a name cannot be made.
+    if (!base.IsObject() || name.empty())
         return;
     Object* o = base.object;
     if (o->kind == Kind::CLIP) {
@@ -610,32 +612,22 @@ Value Runtime::ToPrimitive(const Value& v, bool stringHint) {
     if (!v.IsObject())
         return v;
     Object* o = v.object;
+    // A clip's valueOf is Object's: the clip itself.
     if (o->kind == Kind::CLIP)
-        return Value(ToString(v));
-    bool stringFirst = stringHint || o->kind == Kind::DATE;
-    if (!stringFirst) {
-        Value method = GetFrom(o, "valueOf", v);
+        return stringHint ? Value(ToString(v)) : v;
+    if (stringHint || o->kind == Kind::DATE) {
+        Value method = GetFrom(o, "toString", v);
         if (method.IsObject() && method.object->IsFunction()) {
             Value r = Call(method, v, {});
             if (!r.IsObject() || Unwinding())
                 return r;
         }
     }
-    Value method = GetFrom(o, "toString", v);
-    if (method.IsObject() && method.object->IsFunction()) {
-        Value r = Call(method, v, {});
-        if (!r.IsObject() || Unwinding())
-            return r;
-    }
-    if (stringFirst && !stringHint) {
-        Value valueOf = GetFrom(o, "valueOf", v);
-        if (valueOf.IsObject() && valueOf.object->IsFunction()) {
-            Value r = Call(valueOf, v, {});
-            if (!r.IsObject() || Unwinding())
-                return r;
-        }
-    }
-    return Value(o->IsFunction() ? "[type Function]" : "[type Object]");
+    Value method = GetFrom(o, "valueOf", v);
+    if (!method.IsObject() || !method.object->IsFunction())
+        return Value();
+    Value r = Call(method, v, {});
+    return r.IsObject() ? v : r;
 }
 
 Object* Runtime::ToObject(const Value& v) {
@@ -717,8 +709,23 @@ bool Runtime::StrictEquals(const Value& a, const Value& b) {
 }
 
 bool Runtime::LooseEquals(const Value& a, const Value& b) {
+    // Movies before version 8 find a NaN equal to a NaN (but not to text that reads as one).
+    if (a.IsNumber() && b.IsNumber() && version <= 7 && std::isnan(a.number) && std::isnan(b.number))
+        return true;
+    return Equals(a, b);
+}
+
+bool Runtime::Equals(const Value& a, const Value& b) {
     if (a.type == b.type)
         return StrictEquals(a, b);
+    if (a.IsObject() || b.IsObject()) {
+        const Value& o = a.IsObject() ? a : b;
+        const Value& other = a.IsObject() ? b : a;
+        Value p = ToPrimitive(o);
+        if (p.IsObject() || Unwinding())
+            return false;
+        return a.IsObject() ? Equals(p, other) : Equals(other, p);
+    }
     if (a.IsNullish() && b.IsNullish())
         return true;
     if (a.IsNullish() || b.IsNullish())
@@ -728,29 +735,28 @@ bool Runtime::LooseEquals(const Value& a, const Value& b) {
     if (a.IsString() && b.IsNumber())
         return ToNumber(a) == b.number;
     if (a.type == Type::BOOLEAN)
-        return LooseEquals(Value(a.boolean ? 1.0 : 0.0), b);
+        return Equals(Value(a.boolean ? 1.0 : 0.0), b);
     if (b.type == Type::BOOLEAN)
-        return LooseEquals(a, Value(b.boolean ? 1.0 : 0.0));
-    if (a.IsObject() && (b.IsNumber() || b.IsString())) {
-        Value p = ToPrimitive(a);
-        return !p.IsObject() && LooseEquals(p, b);
-    }
-    if (b.IsObject() && (a.IsNumber() || a.IsString())) {
-        Value p = ToPrimitive(b);
-        return !p.IsObject() && LooseEquals(a, p);
-    }
+        return Equals(a, Value(b.boolean ? 1.0 : 0.0));
     return false;
 }
 
-Value Runtime::Less(const Value& a, const Value& b) {
-    Value pa = ToPrimitive(a);
-    Value pb = ToPrimitive(b);
-    if (pa.IsString() && pb.IsString())
-        return Value(pa.string < pb.string);
-    double x = ToNumber(pa), y = ToNumber(pb);
+Value Runtime::Compare(const Value& left, const Value& right, bool greater) {
+    // An object whose valueOf gives an object compares false, without
+    // reading the other side; a clip reads as NaN.
+    Value pl = ToPrimitive(left);
+    if (Unwinding() || (pl.IsObject() && pl.object->kind != Kind::CLIP))
+        return Value(false);
+    Value pr = ToPrimitive(right);
+    if (Unwinding() || (pr.IsObject() && pr.object->kind != Kind::CLIP))
+        return Value(false);
+    if (pl.IsString() && pr.IsString())
+        return Value(greater ? pl.string > pr.string : pl.string < pr.string);
+    double x = ToNumber(pl);
+    double y = ToNumber(pr);
     if (std::isnan(x) || std::isnan(y))
         return Value();
-    return Value(x < y);
+    return Value(greater ? x > y : x < y);
 }
 
 static bool ImplementsInterface(Runtime& rt, Object* proto, Object* wanted, int depth) {
@@ -828,6 +834,14 @@ std::string Runtime::Unescape(const std::string& s) {
 // ---------------------------------------------------------------- calls
 
 Value Runtime::Call(const Value& fn, const Value& thisv, const std::vector<Value>& args, Object* home) {
+    if (fn.IsObject() && fn.object->kind == Kind::SUPER && !Unwinding()) {
+        // super(...): the constructor of the class the method's home extends.
+        Object* super = fn.object;
+        Value ctor = super->superHome ? GetFrom(super->superHome, "__constructor__", Value(super->superThis))
+                                      : Value();
+        Value ctorProto = ctor.IsObject() ? Get(ctor, "prototype") : Value();
+        return Call(ctor, Value(super->superThis), args, ctorProto.IsObject() ? ctorProto.object : nullptr);
+    }
     if (!fn.IsObject() || !fn.object->IsFunction() || Unwinding())
         return Value();
     Object* f = fn.object;

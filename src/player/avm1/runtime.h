@@ -168,8 +168,9 @@ public:
     double ToNumber(const Value& v);
     std::string ToString(const Value& v);
     bool ToBoolean(const Value& v);
-    // Objects to a primitive: valueOf first, toString when that gives an
-    // object (Dates the other way round with stringHint).
+    // Objects to a primitive as the operators do: what valueOf gives (the
+    // object itself when that is an object, undefined without a valueOf);
+    // toString first for Dates and with stringHint.
     Value ToPrimitive(const Value& v, bool stringHint = false);
     // Wraps primitives; null for undefined and null.
     Object* ToObject(const Value& v);
@@ -178,8 +179,9 @@ public:
     double ToInteger(const Value& v) { return DoubleToInteger(ToNumber(v)); }
     bool LooseEquals(const Value& a, const Value& b);
     bool StrictEquals(const Value& a, const Value& b);
-    // a < b: true, false, or undefined when either is NaN.
-    Value Less(const Value& a, const Value& b);
+    // left < right (left > right when greater): true, false, or undefined
+    // when either side is NaN. The left side is converted first.
+    Value Compare(const Value& left, const Value& right, bool greater);
     bool InstanceOf(const Value& v, Object* ctor);
     // The string with "%XX" escapes, as escape() gives.
     static std::string Escape(const std::string& s);
@@ -257,6 +259,7 @@ public:
     uint32_t randomState = 0x2545F491u;
 
 private:
+    bool Equals(const Value& a, const Value& b);
     void Mark(Object* o, std::vector<Object*>& work);
     void MarkValue(const Value& v, std::vector<Object*>& work);
     std::vector<Object*> objects_;

@@ -129,7 +129,6 @@ static double ParseDecimal(const std::string& s, size_t start, size_t length) {
 }
 
 double StringToNumber(const std::string& s, int version) {
-    (void)version;
     size_t i = 0;
     while (i < s.size() && IsSpace(s[i]))
         ++i;
@@ -141,7 +140,8 @@ double StringToNumber(const std::string& s, int version) {
         negative = s[j] == '-';
         ++j;
     }
-    if (j + 1 < s.size() && s[j] == '0' && (s[j + 1] == 'x' || s[j + 1] == 'X')) {
+    // Hexadecimal ("0x1F") and octal ("017") texts count from version 6 on.
+    if (version >= 6 && j + 1 < s.size() && s[j] == '0' && (s[j + 1] == 'x' || s[j + 1] == 'X')) {
         size_t k = j + 2;
         if (k == s.size())
             return NAN;
@@ -154,6 +154,18 @@ double StringToNumber(const std::string& s, int version) {
         }
         double result = static_cast<int32_t>(value);
         return negative ? -result : result;
+    }
+    if (version >= 6 && j + 1 < s.size() && s[j] == '0') {
+        bool octal = true;
+        uint32_t value = 0;
+        for (size_t k = j + 1; k < s.size() && octal; ++k) {
+            octal = s[k] >= '0' && s[k] <= '7';
+            value = value * 8 + static_cast<uint32_t>(s[k] - '0');
+        }
+        if (octal) {
+            double result = static_cast<int32_t>(value);
+            return negative ? -result : result;
+        }
     }
     size_t length = DecimalLength(s, i);
     if (length == 0 || i + length != s.size())

@@ -139,6 +139,9 @@ Value Runtime::GetVariable(Activation& a, const std::string& name) {
         if (found || Unwinding())
             return v;
     }
+    // Version 4 movies know no built-ins.
+    if (a.version < 5)
+        return Value();
     return GetFrom(global, name, Value(global), &found);
 }
 

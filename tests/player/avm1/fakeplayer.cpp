@@ -349,37 +349,102 @@ void FakePlayer::GotoFrame(ClipRef clip, int frame, bool play) {
         frame = total;
     if (frame == o->currentFrame)
         return;
-    if (frame < o->currentFrame) {
-        // Rewind: what the timeline placed after the target frame goes; the
-        // rest is kept and the frames up to the target replayed over it.
-        std::vector<DisplayObject*> doomed;
-        for (auto& child : o->children)
-            if (!child.second->dynamic)
-                doomed.push_back(child.second.get());
-        std::vector<int> keep;
-        for (int f = 1; f <= frame && o->timeline && f <= static_cast<int>(o->timeline->frames.size()); ++f)
-            for (const FrameTag& tag : o->timeline->frames[f - 1].tags)
-                if (tag.kind == TAG_PLACE && tag.place.hasCharacter)
-                    keep.push_back(tag.place.depth);
-        for (DisplayObject* d : doomed) {
-            bool kept = false;
-            for (int depth : keep)
-                kept = kept || depth == d->depth;
-            if (!kept)
-                Remove(d);
-        }
-        for (int f = 1; f <= frame; ++f) {
-            EnterFrame(o, f, f == frame);
-            if (o->currentFrame != f)
-                return;
-        }
+    if (frame == o->currentFrame + 1) {
+        EnterFrame(o, frame, true);
         return;
     }
-    for (int f = o->currentFrame + 1; f <= frame; ++f) {
-        EnterFrame(o, f, f == frame);
-        if (o->currentFrame != f)
-            return;
+    SkipTo(o, frame - 1, frame);
+    EnterFrame(o, frame, true);
+}
+
+// Brings the timeline's children to their state at frame (0: none) without
+// running that frame's scripts: what the frames in between place and remove
+// again never exists, and a child that stays (same character, same depth)
+// keeps its identity, also when the next frame places it again.
+void FakePlayer::SkipTo(DisplayObject* o, int frame, int next) {
+    struct Slot {
+        PlaceRecord record;
+        bool existing = false; // the child already there
+    };
+    std::map<int, Slot> slots;
+    int from = 1;
+    if (frame > o->currentFrame) {
+        from = o->currentFrame + 1;
+        for (auto& child : o->children) {
+            if (child.second->dynamic)
+                continue;
+            Slot slot;
+            slot.existing = true;
+            slot.record.character = child.second->character;
+            slots[child.first] = slot;
+        }
     }
+    for (int f = from; f <= frame && o->timeline && f <= static_cast<int>(o->timeline->frames.size()); ++f) {
+        for (const FrameTag& tag : o->timeline->frames[f - 1].tags) {
+            if (tag.kind == TAG_REMOVE) {
+                slots.erase(tag.depth);
+            } else if (tag.kind == TAG_PLACE) {
+                const PlaceRecord& p = tag.place;
+                auto it = slots.find(p.depth);
+                if (it == slots.end()) {
+                    if (p.hasCharacter) {
+                        Slot slot;
+                        slot.record = p;
+                        slots[p.depth] = slot;
+                    }
+                } else if (p.move) {
+                    PlaceRecord& r = it->second.record;
+                    if (p.hasCharacter && p.character != r.character) {
+                        r.character = p.character;
+                        it->second.existing = false;
+                    }
+                    if (p.hasMatrix) {
+                        r.hasMatrix = true;
+                        r.matrix = p.matrix;
+                    }
+                    if (p.hasColor) {
+                        r.hasColor = true;
+                        std::copy(p.colorMult, p.colorMult + 4, r.colorMult);
+                        std::copy(p.colorAdd, p.colorAdd + 4, r.colorAdd);
+                    }
+                }
+            } else if (tag.kind == TAG_INIT_ACTION && !initDone_[tag.sprite]) {
+                initDone_[tag.sprite] = true;
+                vm_.RunInitActions(o, tag.code.data(), tag.code.size());
+            }
+        }
+    }
+    o->currentFrame = frame;
+    std::map<int, uint16_t> placedNext;
+    if (o->timeline && next >= 1 && next <= static_cast<int>(o->timeline->frames.size()))
+        for (const FrameTag& tag : o->timeline->frames[next - 1].tags)
+            if (tag.kind == TAG_PLACE && tag.place.hasCharacter)
+                placedNext[tag.place.depth] = tag.place.character;
+    std::vector<DisplayObject*> doomed;
+    for (auto& child : o->children) {
+        DisplayObject* d = child.second.get();
+        if (d->dynamic)
+            continue;
+        auto it = slots.find(child.first);
+        if (it == slots.end() || it->second.record.character != d->character) {
+            auto again = placedNext.find(child.first);
+            if (it == slots.end() && again != placedNext.end() && again->second == d->character)
+                continue;
+            doomed.push_back(d);
+            continue;
+        }
+        const PlaceRecord& r = it->second.record;
+        if (r.hasMatrix && !d->scriptMoved) {
+            d->matrix = r.matrix;
+            Decompose(d);
+        }
+        slots.erase(it);
+    }
+    for (DisplayObject* d : doomed)
+        Remove(d);
+    for (auto& slot : slots)
+        if (!slot.second.existing && !o->children.count(slot.first))
+            Place(o, slot.second.record, false, slot.second.record.name, slot.first);
 }
 
 int FakePlayer::FrameOfLabel(ClipRef clip, const std::string& label) {
@@ -641,7 +706,9 @@ ClipRef FakePlayer::DuplicateClip(ClipRef clip, const std::string& name, int dep
 ClipRef FakePlayer::AttachClip(ClipRef parentRef, const std::string& exportName, const std::string& name,
                                int depth) {
     DisplayObject* parent = Obj(parentRef);
-    auto e = movie_.exports.find(exportName);
+    auto e = movie_.exports.begin();
+    while (e != movie_.exports.end() && !SameName(e->first, exportName, false))
+        ++e;
     if (e == movie_.exports.end())
         return nullptr;
     auto c = movie_.characters.find(e->second);

@@ -114,6 +114,7 @@ private:
     void Remove(DisplayObject* o);
     void Forget(DisplayObject* o);
     void EnterFrame(DisplayObject* o, int frame, bool runActions);
+    void SkipTo(DisplayObject* o, int frame, int next);
     void ApplyTag(DisplayObject* o, const FrameTag& tag, bool runActions);
     void Advance(DisplayObject* o);
     void RunEvent(DisplayObject* o, uint32_t event);
