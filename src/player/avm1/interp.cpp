@@ -287,15 +287,12 @@ bool Interpreter::DoDefineFunction(uint8_t op, size_t at, size_t length, size_t*
     code->size = size;
     *pc += size;
     Object* f = rt_.NewScriptFunction(code, a_);
-    if (code->name.empty()) {
+    if (code->name.empty())
         Push(Value(f));
-    } else if (a_.locals) {
+    else if (a_.locals && code->name.find_first_of(":/.") == std::string::npos)
         rt_.PutOwn(a_.locals, code->name, Value(f));
-    } else {
-        Object* t = TargetClip();
-        if (t)
-            rt_.Set(Value(t), code->name, Value(f));
-    }
+    else
+        rt_.SetVariable(a_, code->name, Value(f));
     return true;
 }
 
@@ -478,11 +475,8 @@ void Interpreter::DoNewMethod() {
 
 bool Interpreter::FrameFromValue(const Value& frame, ClipRef* clip, int* number) {
     *clip = TargetRef();
-    if (frame.IsNumber()) {
-        // Frame numbers wrap as 32-bit integers.
-        *number = static_cast<int>(DoubleToInt32(frame.number));
-        return *clip != nullptr;
-    }
+    if (frame.IsNumber())
+        return *clip != nullptr && Runtime::FrameNumber(frame.number, number);
     std::string text = rt_.ToString(frame);
     size_t colon = text.rfind(':');
     if (colon != std::string::npos) {
@@ -493,10 +487,8 @@ bool Interpreter::FrameFromValue(const Value& frame, ClipRef* clip, int* number)
     if (!*clip)
         return false;
     double n = StringToNumber(text, a_.version);
-    if (!std::isnan(n)) {
-        *number = static_cast<int>(DoubleToInt32(n));
-        return true;
-    }
+    if (!std::isnan(n))
+        return Runtime::FrameNumber(n, number);
     *number = rt_.host->FrameOfLabel(*clip, text);
     return *number > 0;
 }
@@ -826,9 +818,9 @@ bool Interpreter::Step(uint8_t op, size_t data, size_t length, size_t* pc, size_
         break;
     case 0x22: // GetProperty
     {
-        double index = rt.ToNumber(Pop());
+        double index = DoubleToInteger(rt.ToNumber(Pop()));
         ClipRef clip = ResolveClip(Pop());
-        if (!clip || std::isnan(index) || index < 0 || index >= PROP_COUNT) {
+        if (!clip || index < 0 || index >= PROP_COUNT) {
             Push(Value());
             break;
         }
@@ -838,9 +830,9 @@ bool Interpreter::Step(uint8_t op, size_t data, size_t length, size_t* pc, size_
     case 0x23: // SetProperty
     {
         Value v = Pop();
-        double index = rt.ToNumber(Pop());
+        double index = DoubleToInteger(rt.ToNumber(Pop()));
         ClipRef clip = ResolveClip(Pop());
-        if (clip && !std::isnan(index) && index >= 0 && index < PROP_COUNT)
+        if (clip && index >= 0 && index < PROP_COUNT)
             rt.SetDisplayProperty(clip, static_cast<int>(index), v);
         break;
     }
@@ -975,7 +967,7 @@ bool Interpreter::Step(uint8_t op, size_t data, size_t length, size_t* pc, size_
                 rt.PutOwn(a_.locals, name, Value());
         } else {
             Object* t = TargetClip();
-            if (t && !rt.HasOwnProperty(t, name))
+            if (t && !rt.HasProperty(t, name))
                 rt.Set(Value(t), name, Value());
         }
         break;
@@ -1021,14 +1013,7 @@ bool Interpreter::Step(uint8_t op, size_t data, size_t length, size_t* pc, size_
     {
         Value name = Pop();
         Value o = Pop();
-        std::string key = rt.ToString(name);
-        if (o.IsObject() && o.object->kind == Kind::SUPER) {
-            Object* home = o.object->superHome;
-            Object* from = home ? home->Proto(rt.caseSensitive) : nullptr;
-            Push(from ? rt.GetFrom(from, key, Value(o.object->superThis)) : Value());
-            break;
-        }
-        Push(rt.Get(o, key));
+        Push(rt.Get(o, rt.ToString(name)));
         break;
     }
     case 0x4F: // SetMember
@@ -1151,6 +1136,8 @@ bool Interpreter::Step(uint8_t op, size_t data, size_t length, size_t* pc, size_
             Push(Value(static_cast<double>(static_cast<int32_t>(static_cast<uint32_t>(value) << count))));
         else if (op == 0x64)
             Push(Value(static_cast<double>(value >> count)));
+        else if (rt.version <= 8) // older players gave the result as signed
+            Push(Value(static_cast<double>(static_cast<int32_t>(static_cast<uint32_t>(value) >> count))));
         else
             Push(Value(static_cast<double>(static_cast<uint32_t>(value) >> count)));
         break;

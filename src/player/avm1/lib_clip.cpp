@@ -31,19 +31,21 @@ static Value ClipTimeline(Runtime& rt, CallContext& call) {
         rt.host->GotoFrame(clip, current - 1, false);
         break;
     default: {
+        // A number is a frame; text that reads as one too, other text a label.
         const Value& frame = call.Arg(0);
         int number = 0;
-        if (frame.IsString()) {
-            double n = StringToNumber(frame.string, rt.version);
-            number = std::isnan(n) ? rt.host->FrameOfLabel(clip, frame.string) : static_cast<int>(n);
-            if (number <= 0)
-                return Value();
-        } else {
-            double n = rt.ToNumber(frame);
-            if (std::isnan(n))
-                return Value();
-            number = static_cast<int>(DoubleToInteger(n));
+        double n = frame.IsNumber() ? frame.number : NAN;
+        if (!frame.IsNumber()) {
+            std::string text = rt.ToString(frame);
+            n = StringToNumber(text, rt.version);
+            if (std::isnan(n)) {
+                number = rt.host->FrameOfLabel(clip, text);
+                if (number <= 0)
+                    return Value();
+            }
         }
+        if (number == 0 && !Runtime::FrameNumber(n, &number))
+            return Value();
         rt.host->GotoFrame(clip, number, tag == TAG_GOTO_PLAY);
         break;
     }

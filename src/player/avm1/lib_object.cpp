@@ -141,18 +141,22 @@ void SetupObject(Runtime& rt) {
 
 // ---------------------------------------------------------------- Function
 
+// Function(f) gives f back; new Function() an empty object.
 static Value FunctionConstruct(Runtime& rt, CallContext& call) {
     (void)rt;
-    return call.thisv;
+    if (call.construct)
+        return call.thisv;
+    return call.Arg(0);
 }
 
 static Value FunctionCall(Runtime& rt, CallContext& call) {
     std::vector<Value> args;
     for (size_t i = 1; i < call.Count(); ++i)
         args.push_back(call.args[i]);
+    // Without an object to run on, the function runs on _global.
     Value thisv = call.Arg(0);
     if (thisv.IsNullish())
-        thisv = Value();
+        thisv = Value(rt.global);
     return rt.Call(call.thisv, thisv, args);
 }
 
@@ -166,7 +170,7 @@ static Value FunctionApply(Runtime& rt, CallContext& call) {
     }
     Value thisv = call.Arg(0);
     if (thisv.IsNullish())
-        thisv = Value();
+        thisv = Value(rt.global);
     return rt.Call(call.thisv, thisv, args);
 }
 

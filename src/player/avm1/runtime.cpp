@@ -245,11 +245,19 @@ Value Runtime::Get(const Value& base, const std::string& name) {
     return Value();
 }
 
-Value Runtime::GetFrom(Object* o, const std::string& name, const Value& thisv, bool* found) {
+Value Runtime::GetFrom(Object* o, const std::string& name, const Value& given, bool* found) {
     if (found)
         *found = false;
     if (!o)
         return Value();
+    Value thisv = given;
+    if (o->kind == Kind::SUPER) {
+        // super.x: x of the prototype above the method's home, on this.
+        thisv = o->superThis ? Value(o->superThis) : Value();
+        o = o->superHome ? o->superHome->Proto(caseSensitive) : nullptr;
+        if (!o)
+            return Value();
+    }
     Object* start = o;
     if (o->kind == Kind::CLIP) {
         Object* live = LiveClipObject(o);
@@ -868,9 +876,13 @@ Value Runtime::Call(const Value& fn, const Value& thisv, const std::vector<Value
         a.isFunction = true;
         a.thisv = thisv;
         a.callee = f;
-        a.baseClip = f->baseClip;
-        a.target = f->baseClip;
-        if (code.version < 6 && thisv.IsObject() && thisv.object->kind == Kind::CLIP)
+        // The defining timeline; once that is gone, the clip called on, or the root.
+        bool thisIsClip = thisv.IsObject() && thisv.object->kind == Kind::CLIP;
+        Object* base = LiveClipObject(f->baseClip);
+        if (!base)
+            base = thisIsClip ? thisv.object : ClipObject(host->Level(0));
+        a.baseClip = a.target = base;
+        if (code.version < 6 && thisIsClip)
             a.target = thisv.object;
         a.scope = f->scope;
         a.locals = NewObject(nullptr);
@@ -900,15 +912,17 @@ Value Runtime::Call(const Value& fn, const Value& thisv, const std::vector<Value
             preload(FN2_PRELOAD_ARGUMENTS, Value(argsObject));
             preload(FN2_PRELOAD_SUPER, a.super ? Value(a.super) : Value());
             preload(FN2_PRELOAD_ROOT, clip ? Value(ClipObject(RootOf(clip))) : Value());
+            // A missing _parent takes no register: _global moves up.
             ClipRef parent = clip ? host->Parent(clip) : nullptr;
-            preload(FN2_PRELOAD_PARENT, parent ? Value(ClipObject(parent)) : Value());
+            if (parent || !(code.flags & FN2_PRELOAD_PARENT))
+                preload(FN2_PRELOAD_PARENT, parent ? Value(ClipObject(parent)) : Value());
             preload(FN2_PRELOAD_GLOBAL, Value(global));
             if (code.flags & FN2_SUPPRESS_ARGUMENTS)
                 a.arguments = nullptr;
             if (code.flags & FN2_SUPPRESS_SUPER)
                 a.super = nullptr;
-            if (code.flags & FN2_SUPPRESS_THIS)
-                a.thisv = Value();
+            if (code.flags & (FN2_SUPPRESS_THIS | FN2_PRELOAD_THIS))
+                a.thisIsVariable = false;
             if (!(code.flags & (FN2_SUPPRESS_ARGUMENTS | FN2_PRELOAD_ARGUMENTS)))
                 SetOwn(a.locals, "arguments", Value(argsObject));
             for (size_t i = 0; i < code.params.size(); ++i) {
@@ -1120,6 +1134,14 @@ Object* Runtime::LiveClipObject(Object* o) {
     if (o && o->kind == Kind::CLIP && o->clip)
         return o;
     return ClipObject(LiveClip(o));
+}
+
+bool Runtime::FrameNumber(double n, int* frame) {
+    int32_t index = static_cast<int32_t>(static_cast<uint32_t>(DoubleToInt32(n)) - 1u);
+    if (index < 0)
+        return false;
+    *frame = index == 2147483647 ? index : index + 1;
+    return true;
 }
 
 static const char* const DisplayNames[PROP_COUNT] = {

@@ -65,6 +65,9 @@ struct Activation {
     size_t stackBase = 0;
     Value result;
     bool isFunction = false;
+    // False when DefineFunction2 suppressed or preloaded "this": the name
+    // then means the timeline.
+    bool thisIsVariable = true;
 };
 
 enum class Unwind { NONE, THROW, ABORT };
@@ -212,6 +215,9 @@ public:
     Object* LiveClipObject(Object* o);
     std::string TargetPath(ClipRef clip, bool slash);
     ClipRef RootOf(ClipRef clip);
+    // A frame number as scripts give it: wraps as a 32-bit integer, and one
+    // before the first frame (after the wrap) means no frame at all.
+    static bool FrameNumber(double n, int* frame);
     // A clip's display property by name ("_x"), -1 when name is none.
     int DisplayProperty(const std::string& name) const;
     Value GetDisplayProperty(ClipRef clip, int property);
@@ -232,6 +238,9 @@ public:
     // and the name; false when the path names nothing.
     bool SplitVariablePath(Activation& a, const std::string& full, Value* holder, std::string* name);
     Object* FindScopeHolder(Activation& a, const std::string& name);
+    // The objects a name is looked up in, innermost first: With and function
+    // scopes, the timeline, _global.
+    std::vector<Object*> ScopeChain(Activation& a);
     Object* TargetOf(Activation& a);
 
     // ---- running code

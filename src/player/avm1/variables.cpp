@@ -28,45 +28,75 @@ static bool HasPathSyntax(const std::string& name) {
     return name.find_first_of(":/.") != std::string::npos;
 }
 
-Value Runtime::ResolvePath(Activation& a, Object* from, const std::string& path) {
-    Value cur = from ? Value(from) : Value();
-    size_t i = 0;
-    bool first = true;
-    if (!path.empty() && path[0] == '/') {
-        ClipRef clip = LiveClip(from);
-        if (!clip)
-            return Value();
-        cur = Value(ClipObject(RootOf(clip)));
-        i = 1;
-        first = false;
-    }
+// Names that GetVariable answers before any scope is searched.
+static bool IsScopeFreeName(const std::string& name, bool caseSensitive) {
+    return IsName(name, "this", caseSensitive) || IsName(name, "_root", caseSensitive) ||
+           IsName(name, "_global", caseSensitive) || IsName(name, "super", caseSensitive) ||
+           IsName(name, "arguments", caseSensitive) || LevelNumber(name, caseSensitive) >= 0;
+}
+
+// The parts of a path: "/" at the start stands for the root, ".." for the parent.
+static std::vector<std::string> PathParts(const std::string& path, bool* absolute) {
+    std::vector<std::string> parts;
+    *absolute = !path.empty() && path[0] == '/';
+    size_t i = *absolute ? 1 : 0;
     while (i < path.size()) {
         if (path.compare(i, 2, "..") == 0 && (i + 2 == path.size() || path[i + 2] == '/')) {
-            cur = cur.IsObject() ? Get(cur, "_parent") : Value();
+            parts.push_back("_parent");
             i += 2;
             if (i < path.size())
                 ++i;
-            first = false;
-        } else {
-            size_t j = i;
-            while (j < path.size() && path[j] != '/' && path[j] != '.')
-                ++j;
-            std::string segment = path.substr(i, j - i);
-            i = j < path.size() ? j + 1 : j;
-            if (segment.empty())
-                continue;
-            if (first && (!from || from == a.target))
-                cur = GetVariable(a, segment);
-            else if (IsName(segment, "this", caseSensitive) && first)
-                cur = Value(from);
-            else
-                cur = Get(cur, segment);
-            first = false;
+            continue;
         }
-        if (!cur.IsObject())
-            return Value();
+        size_t j = i;
+        while (j < path.size() && path[j] != '/' && path[j] != '.')
+            ++j;
+        if (j > i)
+            parts.push_back(path.substr(i, j - i));
+        i = j < path.size() ? j + 1 : j;
     }
-    return cur;
+    return parts;
+}
+
+std::vector<Object*> Runtime::ScopeChain(Activation& a) {
+    std::vector<Object*> scopes(a.scope.rbegin(), a.scope.rend());
+    if (Object* timeline = TargetOf(a))
+        scopes.push_back(timeline);
+    if (a.version >= 5)
+        scopes.push_back(global);
+    return scopes;
+}
+
+Value Runtime::ResolvePath(Activation& a, Object* from, const std::string& path) {
+    bool absolute = false;
+    std::vector<std::string> parts = PathParts(path, &absolute);
+    auto walk = [&](Value v, size_t first) -> Value {
+        for (size_t k = first; k < parts.size() && v.IsObject(); ++k)
+            v = Get(v, parts[k]);
+        return v.IsObject() ? v : Value();
+    };
+    if (absolute) {
+        ClipRef clip = LiveClip(from);
+        if (!clip)
+            return Value();
+        return walk(Value(ClipObject(RootOf(clip))), 0);
+    }
+    if (parts.empty())
+        return from ? Value(from) : Value();
+    if (from && from != a.target)
+        return walk(Value(from), 0);
+    if (IsScopeFreeName(parts[0], caseSensitive))
+        return walk(GetVariable(a, parts[0]), 1);
+    // Each scope in turn, innermost first: the first in which the whole
+    // path leads to an object wins.
+    for (Object* scope : ScopeChain(a)) {
+        if (!HasProperty(scope, parts[0]))
+            continue;
+        Value v = walk(Get(Value(scope), parts[0]), 1);
+        if (v.IsObject() || Unwinding())
+            return v;
+    }
+    return Value();
 }
 
 bool Runtime::SplitVariablePath(Activation& a, const std::string& full, Value* holder, std::string* name) {
@@ -91,6 +121,25 @@ bool Runtime::SplitVariablePath(Activation& a, const std::string& full, Value* h
 }
 
 Value Runtime::GetVariable(Activation& a, const std::string& name) {
+    if (HasPathSyntax(name) && name.find_first_of(":/") == std::string::npos) {
+        // "a.b.c": the first scope where a.b is an object that has c.
+        bool absolute = false;
+        std::vector<std::string> parts = PathParts(name, &absolute);
+        if (parts.size() >= 2 && !IsScopeFreeName(parts[0], caseSensitive)) {
+            for (Object* scope : ScopeChain(a)) {
+                if (!HasProperty(scope, parts[0]))
+                    continue;
+                Value v = Get(Value(scope), parts[0]);
+                for (size_t k = 1; k + 1 < parts.size() && v.IsObject(); ++k)
+                    v = Get(v, parts[k]);
+                if (Unwinding())
+                    return Value();
+                if (v.IsObject() && HasProperty(v.object, parts.back()))
+                    return Get(v, parts.back());
+            }
+            return Value();
+        }
+    }
     if (HasPathSyntax(name)) {
         if (name.find(':') == std::string::npos && name.find('/') != std::string::npos) {
             // A pure target path names the clip itself.
@@ -107,7 +156,7 @@ Value Runtime::GetVariable(Activation& a, const std::string& name) {
         return Get(holder, var);
     }
     if (IsName(name, "this", caseSensitive))
-        return a.thisv;
+        return a.thisIsVariable ? a.thisv : Value(TargetOf(a));
     if (version >= 6 && IsName(name, "_global", caseSensitive))
         return Value(global);
     if (IsName(name, "_root", caseSensitive)) {
