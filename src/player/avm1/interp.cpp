@@ -528,10 +528,9 @@ void Interpreter::DoCall() {
         a.thisv = Value(target);
         a.version = rt_.version;
         a.regs.resize(4);
-        a.stackBase = rt_.stack.size();
+        // A called frame works on the caller's stack: what it pushes stays.
+        a.stackBase = a_.stackBase;
         rt_.Execute(a);
-        if (rt_.stack.size() > a.stackBase)
-            rt_.stack.resize(a.stackBase);
     }
 }
 
@@ -1026,12 +1025,25 @@ bool Interpreter::Step(uint8_t op, size_t data, size_t length, size_t* pc, size_
     }
     case 0x42: // InitArray
     {
+        // A count beyond the stack makes nothing and takes nothing.
+        double count = rt.ToNumber(Pop());
+        if (count > static_cast<double>(rt.stack.size() - a_.stackBase)) {
+            Push(Value());
+            break;
+        }
+        Push(count);
         std::vector<Value> items = PopArgs();
         Push(Value(rt.NewArray(items)));
         break;
     }
     case 0x43: // InitObject
     {
+        double count = rt.ToNumber(Pop());
+        if (count * 2 > static_cast<double>(rt.stack.size() - a_.stackBase)) {
+            Push(Value());
+            break;
+        }
+        Push(count);
         size_t n = PopCount();
         Object* o = rt.NewObject(rt.objectProto);
         for (size_t i = 0; i < n; ++i) {

@@ -133,6 +133,8 @@ void mvAvm::RunQueue() {
         else
             CallMethod(q.clip, q.method);
     }
+    // The blocks of one frame share the stack; the next frame starts empty.
+    runtime_->stack.clear();
 }
 
 void mvAvm::RunInitActions(ClipRef clip, const uint8_t* code, size_t size) {

@@ -18,7 +18,9 @@
 //      and CallMethod(clip, "onEnterFrame") for handlers set by scripts; a new
 //      clip's load event goes to QueueActions and QueueMethod(clip, "onLoad").
 //   4. RunQueue: runs every queued block in order, with the blocks queued
-//      meanwhile (a gotoAndPlay to a frame with actions queues them).
+//      meanwhile (a gotoAndPlay to a frame with actions queues them). The
+//      blocks of a frame share one stack, as in the players: what one
+//      leaves there the next may take; RunQueue empties it at the end.
 //   5. Tick: calls the setInterval and setTimeout callbacks that are due by
 //      Host::TimerMs.
 //   6. Collect: frees the script objects nothing can reach any more.

@@ -13,6 +13,8 @@ namespace avm1 {
 static const int MaxAccessorDepth = 64;
 // Prototype chains longer than this are taken as cycles.
 static const int MaxProtoDepth = 256;
+// Values action blocks may leave behind for the next ones.
+static const size_t MaxLeftOnStack = 65536;
 
 static const Value Undefined;
 
@@ -716,16 +718,15 @@ bool Runtime::StrictEquals(const Value& a, const Value& b) {
     return false;
 }
 
-bool Runtime::LooseEquals(const Value& a, const Value& b) {
-    // Movies before version 8 find a NaN equal to a NaN (but not to text that reads as one).
-    if (a.IsNumber() && b.IsNumber() && version <= 7 && std::isnan(a.number) && std::isnan(b.number))
-        return true;
-    return Equals(a, b);
-}
+bool Runtime::LooseEquals(const Value& a, const Value& b) { return Equals(a, b); }
 
 bool Runtime::Equals(const Value& a, const Value& b) {
-    if (a.type == b.type)
+    if (a.type == b.type) {
+        // Movies before version 8 find a NaN equal to a NaN (but not to text that reads as one).
+        if (a.IsNumber() && version <= 7 && std::isnan(a.number) && std::isnan(b.number))
+            return true;
         return StrictEquals(a, b);
+    }
     if (a.IsObject() || b.IsObject()) {
         const Value& o = a.IsObject() ? a : b;
         const Value& other = a.IsObject() ? b : a;
@@ -900,10 +901,18 @@ Value Runtime::Call(const Value& fn, const Value& thisv, const std::vector<Value
         if (code.isFunction2) {
             a.regs.resize(code.registerCount ? code.registerCount : 1);
             unsigned next = 1;
+            // A preload that is also suppressed loads nothing.
+            uint16_t flags = code.flags;
+            if (flags & FN2_SUPPRESS_THIS)
+                flags &= static_cast<uint16_t>(~FN2_PRELOAD_THIS);
+            if (flags & FN2_SUPPRESS_ARGUMENTS)
+                flags &= static_cast<uint16_t>(~FN2_PRELOAD_ARGUMENTS);
+            if (flags & FN2_SUPPRESS_SUPER)
+                flags &= static_cast<uint16_t>(~FN2_PRELOAD_SUPER);
             auto preload = [&](uint16_t flag, const Value& v) {
-                if ((code.flags & flag) && next < a.regs.size())
+                if ((flags & flag) && next < a.regs.size())
                     a.regs[next] = v;
-                if (code.flags & flag)
+                if (flags & flag)
                     ++next;
             };
             Object* target = LiveClipObject(a.target);
@@ -1152,8 +1161,9 @@ static const char* const DisplayNames[PROP_COUNT] = {
 int Runtime::DisplayProperty(const std::string& name) const {
     if (name.size() < 2 || name[0] != '_')
         return -1;
+    // These names are case-blind in every version.
     for (int i = 0; i < PROP_COUNT; ++i)
-        if (EqualNames(name, DisplayNames[i], caseSensitive))
+        if (EqualNames(name, DisplayNames[i], false))
             return i;
     return -1;
 }
@@ -1254,7 +1264,10 @@ void Runtime::LeaveEntry() {
     if (--entryDepth == 0) {
         unwind = Unwind::NONE;
         thrown = Value();
-        stack.clear();
+        // What a block leaves on the stack stays for the next, as in the
+        // players; a stack that only grows is dropped.
+        if (stack.size() > MaxLeftOnStack)
+            stack.clear();
     }
 }
 
@@ -1272,10 +1285,8 @@ void Runtime::RunBlock(ClipRef clip, const Block& block, bool isInit) {
     a.thisv = Value(target);
     a.version = version;
     a.regs.resize(4);
-    a.stackBase = stack.size();
+    a.stackBase = 0;
     Execute(a);
-    if (stack.size() > a.stackBase)
-        stack.resize(a.stackBase);
     LeaveEntry();
 }
 
