@@ -92,7 +92,9 @@ private:
     }
 
     bool Swf4() const { return a_.version < 5; }
-    Value BoolResult(bool b) const { return Swf4() ? Value(b ? 1.0 : 0.0) : Value(b); }
+    // Players of version 5 on push booleans also for version 4 movies (which
+    // print them as 1 and 0).
+    Value BoolResult(bool b) const { return Value(b); }
     bool Unicode() const { return a_.version >= 6; }
 
     Object* TargetClip() { return rt_.LiveClipObject(a_.target); }
@@ -360,6 +362,12 @@ Exit Interpreter::DoTry(size_t at, size_t length, size_t* pc, size_t end, size_t
             rt_.SetVariable(a_, catchName, exception);
         }
         e = RunRange(catchStart, finallyStart, &target);
+    }
+    if (e == Exit::JUMP && target >= finallyStart && target <= after) {
+        // A jump into the finally block (as compilers end a try with) runs
+        // it in the flow of the code, once.
+        *pc = target;
+        return Exit::END;
     }
     if (hasFinally && rt_.unwind != Unwind::ABORT) {
         Unwind pending = rt_.unwind;
@@ -752,10 +760,13 @@ bool Interpreter::Step(uint8_t op, size_t data, size_t length, size_t* pc, size_
             Push(Value(""));
             break;
         }
-        long long from = static_cast<long long>(DoubleToInteger(index)) - 1;
+        // Index (from 1) and count wrap as 32-bit integers; a negative count takes the rest.
+        long long from = static_cast<long long>(DoubleToInt32(index)) - 1;
         if (from < 0)
             from = 0;
-        long long n = count < 0 ? static_cast<long long>(s.size()) : static_cast<long long>(DoubleToInteger(count));
+        long long n = DoubleToInt32(count);
+        if (n < 0)
+            n = static_cast<long long>(s.size());
         if (from >= static_cast<long long>(s.size()) || n <= 0) {
             Push(Value(""));
             break;
@@ -785,18 +796,22 @@ bool Interpreter::Step(uint8_t op, size_t data, size_t length, size_t* pc, size_
     case 0x36: // MBCharToAscii
     {
         std::u16string s = ToUnits(rt.ToString(Pop()), Unicode());
-        Push(s.empty() ? Value(0.0) : Value(static_cast<double>(s[0])));
+        // A character beyond 16 bits reads as the replacement character.
+        unsigned code = s.empty() ? 0 : s[0];
+        if (code >= 0xD800 && code < 0xE000 && Unicode())
+            code = 0xFFFD;
+        Push(Value(static_cast<double>(code)));
         break;
     }
     case 0x33: // AsciiToChar
     case 0x37: // MBAsciiToChar
     {
         double n = rt.ToNumber(Pop());
-        std::string out;
         unsigned code = static_cast<unsigned>(DoubleToUint32(n)) & 0xFFFF;
+        std::u16string units;
         if (code)
-            AppendCode(&out, code, Unicode());
-        Push(Value(out));
+            units += static_cast<char16_t>(code);
+        Push(Value(FromUnits(units, Unicode())));
         break;
     }
     case 0x1C: // GetVariable

@@ -16,35 +16,58 @@ static int DigitValue(char c) {
     return 99;
 }
 
+static bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+// parseInt as the players read it: "0x" counts only at the very start,
+// octal only for a whole text of octal digits without leading blanks.
 static Value ParseInt(Runtime& rt, CallContext& call) {
+    if (!HasArg(call, 0))
+        return Value();
     std::string s = StringArg(rt, call, 0);
-    size_t i = 0;
-    while (i < s.size() && (s[i] == ' ' || s[i] == '\t' || s[i] == '\n' || s[i] == '\r'))
-        ++i;
-    bool negative = false;
-    if (i < s.size() && (s[i] == '-' || s[i] == '+')) {
-        negative = s[i] == '-';
-        ++i;
-    }
     int radix = 0;
-    if (HasArg(call, 1) && !call.Arg(1).IsUndefined()) {
-        double r = NumberArg(rt, call, 1);
-        if (std::isnan(r) || r < 2 || r > 36)
+    if (HasArg(call, 1)) {
+        double r = DoubleToInteger(NumberArg(rt, call, 1));
+        if (std::isnan(NumberArg(rt, call, 1)) || r < 2 || r > 36)
             return Value(NAN);
         radix = static_cast<int>(r);
     }
-    bool hexPrefix = i + 1 < s.size() && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X');
-    if (radix == 0) {
-        if (hexPrefix) {
+    size_t i = 0;
+    bool negative = false;
+    bool signedHex = s.size() >= 3 && (s[0] == '-' || s[0] == '+') && s[1] == '0' && (s[2] == 'x' || s[2] == 'X');
+    if (signedHex) {
+        if (radix == 0)
+            return Value(NAN);
+        // The sign is dropped and "0x" read as digits; an "x" that is no
+        // digit ends the number at once.
+        i = 1;
+        if (DigitValue(s[2]) >= radix)
+            return Value(NAN);
+    } else if (s.size() >= 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
+        if (radix == 0)
             radix = 16;
-            i += 2;
-        } else if (i + 1 < s.size() && s[i] == '0' && DigitValue(s[i + 1]) < 8) {
-            radix = 8;
-        } else {
-            radix = 10;
+        i = 2;
+        while (i < s.size() && IsBlank(s[i]))
+            ++i;
+        if (i < s.size() && (s[i] == '-' || s[i] == '+')) {
+            negative = s[i] == '-';
+            ++i;
         }
-    } else if (radix == 16 && hexPrefix) {
-        i += 2;
+    } else {
+        while (i < s.size() && IsBlank(s[i]))
+            ++i;
+        bool blanks = i > 0;
+        if (i < s.size() && (s[i] == '-' || s[i] == '+')) {
+            negative = s[i] == '-';
+            ++i;
+        }
+        if (radix == 0) {
+            radix = 10;
+            bool octal = !blanks && i + 1 < s.size() && s[i] == '0';
+            for (size_t k = i; octal && k < s.size(); ++k)
+                octal = s[k] >= '0' && s[k] <= '7';
+            if (octal)
+                radix = 8;
+        }
     }
     double value = 0;
     size_t digits = 0;
@@ -60,7 +83,11 @@ static Value ParseInt(Runtime& rt, CallContext& call) {
     return Value(negative ? -value : value);
 }
 
-static Value ParseFloat(Runtime& rt, CallContext& call) { return Value(ParseFloatPrefix(StringArg(rt, call, 0))); }
+static Value ParseFloat(Runtime& rt, CallContext& call) {
+    if (!HasArg(call, 0))
+        return Value();
+    return Value(ParseFloatPrefix(StringArg(rt, call, 0)));
+}
 
 static Value IsNaN(Runtime& rt, CallContext& call) { return Value(std::isnan(NumberArg(rt, call, 0))); }
 

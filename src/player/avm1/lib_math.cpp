@@ -21,10 +21,10 @@ enum MathTag {
     MATH_TAN,
 };
 
-// Every argument is read as a number, in order; the first is used.
+// The first two arguments are read as numbers, in order; the first is used.
 static double FirstNumber(Runtime& rt, CallContext& call) {
     double first = NAN;
-    for (size_t i = 0; i < call.Count(); ++i) {
+    for (size_t i = 0; i < call.Count() && i < 2; ++i) {
         double x = NumberArg(rt, call, i);
         if (i == 0)
             first = x;

@@ -31,18 +31,18 @@ static Value StringConstruct(Runtime& rt, CallContext& call) {
 static Value StringValueOf(Runtime& rt, CallContext& call) { return Value(ThisString(rt, call)); }
 
 static Value StringFromCharCode(Runtime& rt, CallContext& call) {
-    std::string out;
+    std::u16string units;
     for (size_t i = 0; i < call.Count(); ++i) {
         unsigned code = DoubleToUint32(NumberArg(rt, call, i)) & 0xFFFF;
         if (code == 0)
             break;
-        AppendCode(&out, code, Unicode(rt));
+        units += static_cast<char16_t>(code);
     }
-    return Value(out);
+    return Value(FromUnits(units, Unicode(rt)));
 }
 
-// An index argument: integer, NaN as 0.
-static double IndexArg(Runtime& rt, CallContext& call, size_t i) { return DoubleToInteger(NumberArg(rt, call, i)); }
+// An index argument: wraps as a 32-bit integer, NaN as 0.
+static double IndexArg(Runtime& rt, CallContext& call, size_t i) { return DoubleToInt32(NumberArg(rt, call, i)); }
 
 static Value StringCharAt(Runtime& rt, CallContext& call) {
     std::u16string s = ToUnits(ThisString(rt, call), Unicode(rt));
@@ -68,6 +68,8 @@ static Value StringConcat(Runtime& rt, CallContext& call) {
 }
 
 static Value StringIndexOf(Runtime& rt, CallContext& call) {
+    if (!HasArg(call, 0))
+        return Value();
     std::u16string s = ToUnits(ThisString(rt, call), Unicode(rt));
     std::u16string what = ToUnits(StringArg(rt, call, 0), Unicode(rt));
     double from = HasArg(call, 1) ? IndexArg(rt, call, 1) : 0;
@@ -80,6 +82,8 @@ static Value StringIndexOf(Runtime& rt, CallContext& call) {
 }
 
 static Value StringLastIndexOf(Runtime& rt, CallContext& call) {
+    if (!HasArg(call, 0))
+        return Value();
     std::u16string s = ToUnits(ThisString(rt, call), Unicode(rt));
     std::u16string what = ToUnits(StringArg(rt, call, 0), Unicode(rt));
     size_t from = std::u16string::npos;
@@ -107,17 +111,19 @@ static size_t Relative(double d, size_t length) {
 }
 
 static Value StringSlice(Runtime& rt, CallContext& call) {
-    std::u16string s = ToUnits(ThisString(rt, call), Unicode(rt));
     if (!HasArg(call, 0))
-        return Value(FromUnits(s, Unicode(rt)));
-    size_t from = Relative(NumberArg(rt, call, 0), s.size());
-    size_t to = HasArg(call, 1) && !call.Arg(1).IsUndefined() ? Relative(NumberArg(rt, call, 1), s.size()) : s.size();
+        return Value();
+    std::u16string s = ToUnits(ThisString(rt, call), Unicode(rt));
+    size_t from = Relative(IndexArg(rt, call, 0), s.size());
+    size_t to = HasArg(call, 1) && !call.Arg(1).IsUndefined() ? Relative(IndexArg(rt, call, 1), s.size()) : s.size();
     if (to <= from)
         return Value("");
     return Value(FromUnits(s.substr(from, to - from), Unicode(rt)));
 }
 
 static Value StringSubstring(Runtime& rt, CallContext& call) {
+    if (!HasArg(call, 0))
+        return Value();
     std::u16string s = ToUnits(ThisString(rt, call), Unicode(rt));
     auto clamp = [&](double d) -> size_t {
         if (std::isnan(d) || d < 0)
@@ -132,15 +138,20 @@ static Value StringSubstring(Runtime& rt, CallContext& call) {
 }
 
 static Value StringSubstr(Runtime& rt, CallContext& call) {
+    if (!HasArg(call, 0))
+        return Value();
     std::u16string s = ToUnits(ThisString(rt, call), Unicode(rt));
-    size_t from = Relative(NumberArg(rt, call, 0), s.size());
+    size_t from = Relative(IndexArg(rt, call, 0), s.size());
     size_t count = s.size() - from;
     if (HasArg(call, 1) && !call.Arg(1).IsUndefined()) {
         double n = IndexArg(rt, call, 1);
-        if (n < 0)
-            n += static_cast<double>(s.size() - from);
-        if (n < 0)
-            n = 0;
+        if (n < 0) {
+            // A negative count is counted back from the end of the whole
+            // string, and gives nothing once it would reach the end.
+            n += static_cast<double>(s.size());
+            if (n < 0 || static_cast<double>(from) + n >= static_cast<double>(s.size()))
+                return Value("");
+        }
         if (n < static_cast<double>(count))
             count = static_cast<size_t>(n);
     }

@@ -572,6 +572,8 @@ std::string Runtime::ToString(const Value& v) {
     case Type::NUL:
         return "null";
     case Type::BOOLEAN:
+        if (version < 5)
+            return v.boolean ? "1" : "0";
         return v.boolean ? "true" : "false";
     case Type::NUMBER:
         return NumberToString(v.number);
@@ -828,13 +830,20 @@ static int HexValue(char c) {
 }
 
 std::string Runtime::Unescape(const std::string& s) {
+    // "+" is a space; a "%" that starts no escape is dropped with the
+    // character after it (and the one after that when the first was a
+    // hex digit).
     std::string out;
     for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '%' && i + 2 < s.size() + 0 && HexValue(s[i + 1]) >= 0 && HexValue(s[i + 2]) >= 0) {
+        if (s[i] == '+') {
+            out += ' ';
+        } else if (s[i] != '%') {
+            out += s[i];
+        } else if (i + 2 < s.size() && HexValue(s[i + 1]) >= 0 && HexValue(s[i + 2]) >= 0) {
             out += static_cast<char>(HexValue(s[i + 1]) * 16 + HexValue(s[i + 2]));
             i += 2;
-        } else {
-            out += s[i];
+        } else if (i + 1 < s.size()) {
+            i += HexValue(s[i + 1]) >= 0 && i + 2 < s.size() ? 2 : 1;
         }
     }
     return out;

@@ -87,6 +87,8 @@ std::string FromUnits(const std::u16string& units, bool unicode) {
             units[i + 1] < 0xE000) {
             code = 0x10000 + ((code - 0xD800) << 10) + (units[i + 1] - 0xDC00);
             ++i;
+        } else if (unicode && code >= 0xD800 && code < 0xE000) {
+            code = 0xFFFD; // half a pair has no UTF-8 of its own
         }
         AppendCode(&out, code, unicode);
     }

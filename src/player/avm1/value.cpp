@@ -140,8 +140,10 @@ double StringToNumber(const std::string& s, int version) {
         negative = s[j] == '-';
         ++j;
     }
-    // Hexadecimal ("0x1F") and octal ("017") texts count from version 6 on.
-    if (version >= 6 && j + 1 < s.size() && s[j] == '0' && (s[j + 1] == 'x' || s[j + 1] == 'X')) {
+    // Hexadecimal ("0x1F") and octal ("017") texts count from version 6 on,
+    // and only without leading white space.
+    bool prefixes = version >= 6 && i == 0;
+    if (prefixes && j + 1 < s.size() && s[j] == '0' && (s[j + 1] == 'x' || s[j + 1] == 'X')) {
         size_t k = j + 2;
         if (k == s.size())
             return NAN;
@@ -155,7 +157,7 @@ double StringToNumber(const std::string& s, int version) {
         double result = static_cast<int32_t>(value);
         return negative ? -result : result;
     }
-    if (version >= 6 && j + 1 < s.size() && s[j] == '0') {
+    if (prefixes && j + 1 < s.size() && s[j] == '0') {
         bool octal = true;
         uint32_t value = 0;
         for (size_t k = j + 1; k < s.size() && octal; ++k) {
@@ -182,11 +184,58 @@ double StringToNumberSwf4(const std::string& s) {
 }
 
 double ParseFloatPrefix(const std::string& s) {
+    // The players' own reading: digits accumulate one by one (fraction
+    // digits as digit times a shrinking scale), a second point is skipped
+    // and then takes the exponent away, the exponent wraps as a 32-bit
+    // integer.
     size_t i = 0;
     while (i < s.size() && IsSpace(s[i]))
         ++i;
-    size_t length = DecimalLength(s, i);
-    return length ? ParseDecimal(s, i, length) : NAN;
+    bool negative = false;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
+        negative = s[i] == '-';
+        ++i;
+    }
+    double whole = 0, fraction = 0, scale = 0.1;
+    bool point = false, secondPoint = false;
+    size_t digits = 0;
+    for (; i < s.size(); ++i) {
+        char c = s[i];
+        if (IsDigit(c)) {
+            if (!point) {
+                whole = whole * 10 + (c - '0');
+            } else {
+                fraction += (c - '0') * scale;
+                scale /= 10;
+            }
+            ++digits;
+        } else if (c == '.') {
+            if (point)
+                secondPoint = true;
+            point = true;
+        } else {
+            break;
+        }
+    }
+    if (digits == 0)
+        return NAN;
+    double value = whole + fraction;
+    if (!secondPoint && i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+        size_t j = i + 1;
+        bool negativeExponent = false;
+        if (j < s.size() && (s[j] == '+' || s[j] == '-')) {
+            negativeExponent = s[j] == '-';
+            ++j;
+        }
+        if (j < s.size() && IsDigit(s[j])) {
+            uint32_t exponent = 0;
+            for (; j < s.size() && IsDigit(s[j]); ++j)
+                exponent = exponent * 10 + static_cast<uint32_t>(s[j] - '0');
+            double e = static_cast<int32_t>(exponent);
+            value *= std::pow(10.0, negativeExponent ? -e : e);
+        }
+    }
+    return negative ? -value : value;
 }
 
 int32_t DoubleToInt32(double n) { return static_cast<int32_t>(DoubleToUint32(n)); }

@@ -60,7 +60,8 @@ std::string NumberToRadixString(double n, int radix);
 
 // Text to number as the arithmetic actions read it (version 5 on): optional
 // leading white space, sign, decimal digits with fraction and exponent, and
-// from version 6 "0x" hexadecimal and "0" octal integers (as 32-bit signed);
+// from version 6 "0x" hexadecimal and "0" octal integers (as 32-bit signed,
+// and only when the text starts with them or their sign);
 // anything else is NaN. The empty string is NaN.
 double StringToNumber(const std::string& s, int version);
 // The version 4 reading: a leading number, the rest ignored, 0 when none.

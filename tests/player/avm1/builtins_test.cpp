@@ -132,13 +132,14 @@ TEST(Avm1Builtins, NumbersMathAndParsing) {
     Method(a, "Math", "max", {N(1), N(3), N(2)}).Trace();
     Method(a, "Math", "min", {}).Trace();
     Function(a, "parseInt", {T("0x1A")}).Trace();
-    Function(a, "parseInt", {T("012")}).Trace();
+    Function(a, "parseInt", {T("017")}).Trace();  // octal
+    Function(a, "parseInt", {T(" 017")}).Trace(); // not after blanks
     Function(a, "parseInt", {T("z"), N(36)}).Trace();
     Function(a, "parseFloat", {T("1.5e2px")}).Trace();
     Function(a, "isNaN", {T("abc")}).Trace();
     Function(a, "escape", {T("a b&c")}).Trace();
-    Function(a, "unescape", {T("%41%2")}).Trace();
-    EXPECT_EQ(Play(a), "ff\n-2\n3\nInfinity\n26\n10\n35\n150\ntrue\na%20b%26c\nA%2\n");
+    Function(a, "unescape", {T("%41+%2")}).Trace();
+    EXPECT_EQ(Play(a), "ff\n-2\n3\nInfinity\n26\n15\n17\n35\n150\ntrue\na%20b%26c\nA \n");
 }
 
 TEST(Avm1Builtins, DatesInUtc) {

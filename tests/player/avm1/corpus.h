@@ -1,7 +1,8 @@
 // The trace corpus (/work/shared/swf-corpus/trace by default, or the folder
 // MS_SWF_CORPUS names): one folder per movie with test.swf, test.toml and
 // output.txt. RunCase plays a movie on the FakePlayer for its num_frames
-// (or num_ticks) frames and compares the trace output exactly.
+// (or num_ticks) frames and compares the trace output exactly (after
+// turning the Windows line ends some expectations were saved with into "\n").
 #pragma once
 
 #include <string>
