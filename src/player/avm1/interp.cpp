@@ -551,20 +551,24 @@ void Interpreter::DoGetUrl(const std::string& url, const std::string& target, in
 }
 
 void Interpreter::DoSetTarget(const Value& target) {
-    if (target.IsObject()) {
-        a_.target = target.object->kind == Kind::CLIP ? target.object : a_.baseClip;
+    // Undefined and "" go back to the block's own timeline; a target that
+    // names no clip sends the actions to the movie's root.
+    if (target.IsObject() && target.object->kind == Kind::CLIP) {
+        a_.target = target.object;
         return;
     }
-    std::string path = rt_.ToString(target);
+    std::string path = target.IsUndefined() ? std::string() : rt_.ToString(target);
     if (path.empty()) {
         a_.target = a_.baseClip;
         return;
     }
     Value v = rt_.ResolvePath(a_, a_.baseClip, path);
-    if (v.IsObject() && v.object->kind == Kind::CLIP)
+    if (v.IsObject() && v.object->kind == Kind::CLIP) {
         a_.target = v.object;
-    else
-        a_.target = a_.baseClip;
+        return;
+    }
+    ClipRef base = rt_.LiveClip(a_.baseClip);
+    a_.target = rt_.ClipObject(base ? rt_.RootOf(base) : rt_.host->Level(0));
 }
 
 void Interpreter::DoEnumerate(const Value& v) {

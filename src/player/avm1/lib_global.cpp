@@ -166,6 +166,8 @@ void SetupGlobals(Runtime& rt) {
     rt.DefineMethod(g, "updateAfterEvent", Nothing);
     rt.SetOwn(g, "NaN", Value(NAN), PROP_DONT_ENUM);
     rt.SetOwn(g, "Infinity", Value(INFINITY), PROP_DONT_ENUM);
+    // The players' _global carries an "o" that is null; movies can see it.
+    rt.SetOwn(g, "o", Value::Null(), PROP_DONT_ENUM);
     SetupBroadcaster(rt);
 }
 

@@ -285,6 +285,11 @@ Value Runtime::GetFrom(Object* o, const std::string& name, const Value& given, b
                 *found = true;
             return Value(ClipObject(RootOf(clip)));
         }
+        if (version >= 6 && IsName(name, "_global", caseSensitive)) {
+            if (found)
+                *found = true;
+            return Value(global);
+        }
         if (host->Kind(clip) == CLIP_TEXT) {
             std::string text;
             if (host->GetTextProperty(clip, name, &text)) {

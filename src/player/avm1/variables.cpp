@@ -35,12 +35,17 @@ static bool IsScopeFreeName(const std::string& name, bool caseSensitive) {
            IsName(name, "arguments", caseSensitive) || LevelNumber(name, caseSensitive) >= 0;
 }
 
-// The parts of a path: "/" at the start stands for the root, ".." for the parent.
-static std::vector<std::string> PathParts(const std::string& path, bool* absolute) {
+// The parts of a path: "/" at the start stands for the root, ".." for the
+// parent. An empty part ("a//b") makes the path name nothing: valid is false.
+static std::vector<std::string> PathParts(const std::string& path, bool* absolute, bool* valid = nullptr) {
     std::vector<std::string> parts;
     *absolute = !path.empty() && path[0] == '/';
+    if (valid)
+        *valid = true;
     size_t i = *absolute ? 1 : 0;
     while (i < path.size()) {
+        if (path[i] == '/' && valid)
+            *valid = false;
         if (path.compare(i, 2, "..") == 0 && (i + 2 == path.size() || path[i + 2] == '/')) {
             parts.push_back("_parent");
             i += 2;
@@ -68,8 +73,10 @@ std::vector<Object*> Runtime::ScopeChain(Activation& a) {
 }
 
 Value Runtime::ResolvePath(Activation& a, Object* from, const std::string& path) {
-    bool absolute = false;
-    std::vector<std::string> parts = PathParts(path, &absolute);
+    bool absolute = false, valid = true;
+    std::vector<std::string> parts = PathParts(path, &absolute, &valid);
+    if (!valid)
+        return Value();
     auto walk = [&](Value v, size_t first) -> Value {
         for (size_t k = first; k < parts.size() && v.IsObject(); ++k)
             v = Get(v, parts[k]);
@@ -155,8 +162,12 @@ Value Runtime::GetVariable(Activation& a, const std::string& name) {
             return holder;
         return Get(holder, var);
     }
-    if (IsName(name, "this", caseSensitive))
-        return a.thisIsVariable ? a.thisv : Value(TargetOf(a));
+    if (IsName(name, "this", caseSensitive)) {
+        if (a.thisIsVariable)
+            return a.thisv;
+        // Without its own "this", a function sees the timeline's (version 5: none).
+        return a.version >= 6 ? Value(TargetOf(a)) : Value();
+    }
     if (version >= 6 && IsName(name, "_global", caseSensitive))
         return Value(global);
     if (IsName(name, "_root", caseSensitive)) {
@@ -195,6 +206,12 @@ Value Runtime::GetVariable(Activation& a, const std::string& name) {
 }
 
 void Runtime::SetVariable(Activation& a, const std::string& name, const Value& v) {
+    // "this" can be set, for the rest of the activation.
+    if (IsName(name, "this", caseSensitive)) {
+        a.thisv = v;
+        a.thisIsVariable = true;
+        return;
+    }
     if (HasPathSyntax(name)) {
         Value holder;
         std::string var;
