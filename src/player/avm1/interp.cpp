@@ -971,10 +971,23 @@ bool Interpreter::Step(uint8_t op, size_t data, size_t length, size_t* pc, size_
     {
         Value v = Pop();
         std::string name = rt.ToString(Pop());
-        if (a_.locals)
+        // Outside functions: a With object that has the name itself (not
+        // by its prototype) takes it, else the timeline.
+        if (a_.locals) {
             rt.PutOwn(a_.locals, name, v);
-        else
+        } else if (name.find_first_of(":/.") != std::string::npos) {
             rt.SetVariable(a_, name, v);
+        } else {
+            Object* holder = TargetClip();
+            for (size_t i = a_.scope.size(); i-- > 0;) {
+                if (rt.HasOwnProperty(a_.scope[i], name)) {
+                    holder = a_.scope[i];
+                    break;
+                }
+            }
+            if (holder)
+                rt.Set(Value(holder), name, v);
+        }
         break;
     }
     case 0x41: // DefineLocal2

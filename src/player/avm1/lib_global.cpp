@@ -119,7 +119,8 @@ static Value AddInterval(Runtime& rt, CallContext& call, bool once) {
     } else {
         return Value();
     }
-    if (!HasArg(call, next))
+    // A missing or undefined period makes no timer (null is taken as 0).
+    if (!HasArg(call, next) || call.Arg(next).IsUndefined())
         return Value();
     double period = NumberArg(rt, call, next);
     interval.periodMs = std::isnan(period) || period < 0 ? 0 : period;

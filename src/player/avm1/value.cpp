@@ -145,6 +145,11 @@ double StringToNumber(const std::string& s, int version) {
     bool prefixes = version >= 6 && i == 0;
     if (prefixes && j + 1 < s.size() && s[j] == '0' && (s[j + 1] == 'x' || s[j + 1] == 'X')) {
         size_t k = j + 2;
+        // "0x-10" is -16: the sign may also follow the prefix.
+        if (k < s.size() && (s[k] == '-' || s[k] == '+')) {
+            negative = negative != (s[k] == '-');
+            ++k;
+        }
         if (k == s.size())
             return NAN;
         uint32_t value = 0;
