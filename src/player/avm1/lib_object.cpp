@@ -13,7 +13,8 @@ static Value ObjectConstruct(Runtime& rt, CallContext& call) {
         return Value(rt.ToObject(v));
     if (call.construct)
         return call.thisv;
-    return Value(rt.NewObject(rt.objectProto));
+    // Object() as a function makes a bare object, without a prototype.
+    return Value(rt.NewObject(nullptr));
 }
 
 static Value ObjectToString(Runtime& rt, CallContext& call) {

@@ -97,7 +97,7 @@ Object* Runtime::NewScriptFunction(const std::shared_ptr<FunctionCode>& code, Ac
     f->baseClip = definer.baseClip ? definer.baseClip : definer.target;
     Object* prototype = NewObject(objectProto);
     SetOwn(prototype, "constructor", Value(f), PROP_DONT_ENUM);
-    SetOwn(f, "prototype", Value(prototype), PROP_DONT_ENUM);
+    SetOwn(f, "prototype", Value(prototype), PROP_DONT_ENUM | PROP_DONT_DELETE);
     return f;
 }
 
@@ -213,7 +213,12 @@ bool Runtime::Visible(const Property& p) const {
 
 Property* Runtime::Lookup(Object* o, const std::string& name, Object** holder) {
     int depth = 0;
-    for (Object* p = o; p && depth < MaxProtoDepth; p = p->Proto(caseSensitive), ++depth) {
+    for (Object* p = o; p; p = p->Proto(caseSensitive), ++depth) {
+        if (depth >= MaxProtoDepth) {
+            // A prototype chain that loops stops the script, as in the players.
+            Abort("a prototype chain loops");
+            return nullptr;
+        }
         Property* prop = p->FindOwn(name, caseSensitive);
         if (prop && Visible(*prop)) {
             if (holder)
@@ -378,19 +383,17 @@ void Runtime::Set(const Value& base, const std::string& name, const Value& value
         return;
     }
     Value v = value;
+    // A watcher may set the property again and so call itself, up to the
+    // depth getters and setters have.
     for (size_t i = 0; i < o->watches.size(); ++i) {
-        if (!EqualNames(o->watches[i].name, name, caseSensitive) || !o->watches[i].callback)
+        if (!EqualNames(o->watches[i].name, name, caseSensitive) || getterDepth > MaxAccessorDepth)
             continue;
         Watch w = o->watches[i];
         Property* old = o->FindOwn(name, caseSensitive);
         Value oldValue = old && !old->IsVirtual() ? old->value : Value();
-        // The callback runs with the watch lifted, so that it may set the
-        // property itself without calling itself again.
-        o->watches[i].callback = nullptr;
+        ++getterDepth;
         v = Call(Value(w.callback), Value(o), {Value(name), oldValue, v, w.data});
-        for (Watch& again : o->watches)
-            if (EqualNames(again.name, name, caseSensitive) && !again.callback)
-                again.callback = w.callback;
+        --getterDepth;
         if (Unwinding())
             return;
         break;

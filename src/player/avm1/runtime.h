@@ -232,6 +232,7 @@ public:
     // A target path ("/a/b", "_root.a", "../b", "this") from the timeline
     // clip: the clip or object it names, undefined when none.
     Value ResolvePath(Activation& a, Object* from, const std::string& path);
+    Value PathStep(const Value& from, const std::string& name);
     Value GetVariable(Activation& a, const std::string& name);
     void SetVariable(Activation& a, const std::string& name, const Value& v);
     // Splits "path:name" or "a.b.name" into the object holding the variable

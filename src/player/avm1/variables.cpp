@@ -35,8 +35,11 @@ static bool IsScopeFreeName(const std::string& name, bool caseSensitive) {
            IsName(name, "arguments", caseSensitive) || LevelNumber(name, caseSensitive) >= 0;
 }
 
+static bool IsSeparator(char c) { return c == '/' || c == '.' || c == ':'; }
+
 // The parts of a path: "/" at the start stands for the root, ".." for the
-// parent. An empty part ("a//b") makes the path name nothing: valid is false.
+// parent; "/", "." and ":" all separate. An empty part ("a//b") makes the
+// path name nothing: valid is false.
 static std::vector<std::string> PathParts(const std::string& path, bool* absolute, bool* valid = nullptr) {
     std::vector<std::string> parts;
     *absolute = !path.empty() && path[0] == '/';
@@ -46,7 +49,7 @@ static std::vector<std::string> PathParts(const std::string& path, bool* absolut
     while (i < path.size()) {
         if (path[i] == '/' && valid)
             *valid = false;
-        if (path.compare(i, 2, "..") == 0 && (i + 2 == path.size() || path[i + 2] == '/')) {
+        if (path.compare(i, 2, "..") == 0 && (i + 2 == path.size() || path[i + 2] == '/' || path[i + 2] == ':')) {
             parts.push_back("_parent");
             i += 2;
             if (i < path.size())
@@ -54,13 +57,28 @@ static std::vector<std::string> PathParts(const std::string& path, bool* absolut
             continue;
         }
         size_t j = i;
-        while (j < path.size() && path[j] != '/' && path[j] != '.')
+        while (j < path.size() && !IsSeparator(path[j]))
             ++j;
         if (j > i)
             parts.push_back(path.substr(i, j - i));
         i = j < path.size() ? j + 1 : j;
     }
     return parts;
+}
+
+// Where "path:name" or "path.name" splits: the last ":" or "." that is not
+// part of a "..". npos when there is none.
+static size_t VariableCut(const std::string& full) {
+    for (size_t i = full.size(); i-- > 0;) {
+        if (full[i] == ':')
+            return i;
+        if (full[i] == '.') {
+            bool dots = (i > 0 && full[i - 1] == '.') || (i + 1 < full.size() && full[i + 1] == '.');
+            if (!dots)
+                return i;
+        }
+    }
+    return std::string::npos;
 }
 
 std::vector<Object*> Runtime::ScopeChain(Activation& a) {
@@ -79,7 +97,7 @@ Value Runtime::ResolvePath(Activation& a, Object* from, const std::string& path)
         return Value();
     auto walk = [&](Value v, size_t first) -> Value {
         for (size_t k = first; k < parts.size() && v.IsObject(); ++k)
-            v = Get(v, parts[k]);
+            v = PathStep(v, parts[k]);
         return v.IsObject() ? v : Value();
     };
     if (absolute) {
@@ -99,18 +117,27 @@ Value Runtime::ResolvePath(Activation& a, Object* from, const std::string& path)
     for (Object* scope : ScopeChain(a)) {
         if (!HasProperty(scope, parts[0]))
             continue;
-        Value v = walk(Get(Value(scope), parts[0]), 1);
+        Value v = walk(PathStep(Value(scope), parts[0]), 1);
         if (v.IsObject() || Unwinding())
             return v;
     }
     return Value();
 }
 
+// One part of a target path: a clip's child of that name before any
+// variable of that name.
+Value Runtime::PathStep(const Value& from, const std::string& name) {
+    if (from.IsObject() && from.object->kind == Kind::CLIP) {
+        ClipRef clip = LiveClip(from.object);
+        ClipRef child = clip ? host->Child(clip, name, caseSensitive) : nullptr;
+        if (child)
+            return Value(ClipObject(child));
+    }
+    return Get(from, name);
+}
+
 bool Runtime::SplitVariablePath(Activation& a, const std::string& full, Value* holder, std::string* name) {
-    size_t colon = full.rfind(':');
-    size_t cut = colon;
-    if (cut == std::string::npos && full.find('/') == std::string::npos)
-        cut = full.rfind('.');
+    size_t cut = VariableCut(full);
     if (cut == std::string::npos) {
         // A slash path without a variable: the last part is the name.
         size_t slash = full.rfind('/');
@@ -136,9 +163,9 @@ Value Runtime::GetVariable(Activation& a, const std::string& name) {
             for (Object* scope : ScopeChain(a)) {
                 if (!HasProperty(scope, parts[0]))
                     continue;
-                Value v = Get(Value(scope), parts[0]);
+                Value v = PathStep(Value(scope), parts[0]);
                 for (size_t k = 1; k + 1 < parts.size() && v.IsObject(); ++k)
-                    v = Get(v, parts[k]);
+                    v = PathStep(v, parts[k]);
                 if (Unwinding())
                     return Value();
                 if (v.IsObject() && HasProperty(v.object, parts.back()))
