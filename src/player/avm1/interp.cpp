@@ -91,6 +91,16 @@ private:
         return true;
     }
 
+    // A DefineFunction2 function has its own registers up to its count; the
+    // numbers above reach the four of the block that runs (as in the players).
+    Value* Register(unsigned r) {
+        if (r < a_.regs.size())
+            return &a_.regs[r];
+        if (a_.sharesRegisters && rt_.blockRegisters && r < rt_.blockRegisters->size())
+            return &(*rt_.blockRegisters)[r];
+        return nullptr;
+    }
+
     bool Swf4() const { return a_.version < 5; }
     // Players of version 5 on push booleans also for version 4 movies (which
     // print them as 1 and 0).
@@ -207,7 +217,8 @@ void Interpreter::DoPush(size_t at, size_t length) {
             if (at + 1 > end)
                 return;
             uint8_t r = code_[at++];
-            Push(r < a_.regs.size() ? a_.regs[r] : Value());
+            Value* reg = Register(r);
+            Push(reg ? *reg : Value());
             break;
         }
         case 5:
@@ -354,8 +365,8 @@ Exit Interpreter::DoTry(size_t at, size_t length, size_t* pc, size_t end, size_t
         if (rt_.stack.size() > height)
             rt_.stack.resize(height);
         if (catchInRegister) {
-            if (catchRegister < a_.regs.size())
-                a_.regs[catchRegister] = exception;
+            if (Value* reg = Register(catchRegister))
+                *reg = exception;
         } else if (a_.locals) {
             rt_.PutOwn(a_.locals, catchName, exception);
         } else {
@@ -574,11 +585,11 @@ void Interpreter::DoSetTarget(const Value& target) {
 void Interpreter::DoEnumerate(const Value& v) {
     std::vector<std::string> names;
     if (!v.IsObject()) {
-        Push(Value()); // nothing to list: the loop ends at once
+        Push(Value()); // nothing to list: just the end mark
         return;
     }
     rt_.Enumerate(v.object, &names);
-    Push(Value::Null());
+    Push(Value()); // the end mark; the players push undefined, loops test "== null
     for (size_t i = names.size(); i-- > 0;)
         Push(Value(names[i]));
 }
@@ -1211,8 +1222,10 @@ bool Interpreter::Step(uint8_t op, size_t data, size_t length, size_t* pc, size_
         *exit = Exit::RETURN;
         return false;
     case 0x87: // StoreRegister
-        if (length >= 1 && code_[data] < a_.regs.size())
-            a_.regs[code_[data]] = Top();
+        if (length >= 1) {
+            if (Value* reg = Register(code_[data]))
+                *reg = Top();
+        }
         break;
 
     // ---- versions 6 and 7

@@ -303,8 +303,9 @@ static Value SetPropFlags(Runtime& rt, CallContext& call) {
     std::vector<std::string> names;
     const Value& list = call.Arg(1);
     bool all = list.IsNull();
-    if (list.IsString()) {
-        std::string s = list.string;
+    if (list.IsString() || list.IsUndefined() || (list.IsObject() && list.object->kind != Kind::ARRAY)) {
+        // Names in a comma list; an object gives its text (after the flags were read).
+        std::string s = rt.ToString(list);
         size_t start = 0;
         while (start <= s.size()) {
             size_t comma = s.find(',', start);
@@ -313,7 +314,7 @@ static Value SetPropFlags(Runtime& rt, CallContext& call) {
             names.push_back(s.substr(start, comma - start));
             start = comma + 1;
         }
-    } else if (list.IsObject()) {
+    } else if (list.IsObject()) { // an array of names
         uint32_t n = rt.LengthOf(list.object);
         for (uint32_t i = 0; i < n; ++i)
             names.push_back(rt.ToString(rt.GetIndex(list.object, i)));

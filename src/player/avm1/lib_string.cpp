@@ -24,6 +24,8 @@ static Value StringConstruct(Runtime& rt, CallContext& call) {
     if (o) {
         o->kind = Kind::STRING;
         o->primitive = Value(s);
+        // A wrapper's length is its own property, free to change.
+        rt.SetOwn(o, "length", Value(static_cast<double>(UnitLength(s, Unicode(rt)))), PROP_DONT_ENUM | PROP_DONT_DELETE);
     }
     return call.thisv;
 }

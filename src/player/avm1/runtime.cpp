@@ -316,10 +316,6 @@ Value Runtime::GetFrom(Object* o, const std::string& name, const Value& given, b
         if (found)
             *found = true;
         return Value(static_cast<double>(o->length));
-    } else if (o->kind == Kind::STRING && IsName(name, "length", caseSensitive)) {
-        if (found)
-            *found = true;
-        return Value(static_cast<double>(UnitLength(o->primitive.string, version >= 6)));
     }
     Object* holder = nullptr;
     Property* p = Lookup(start, name, &holder);
@@ -443,7 +439,7 @@ bool Runtime::HasOwnProperty(Object* o, const std::string& name) {
         if (!o)
             return false;
     }
-    if ((o->kind == Kind::ARRAY || o->kind == Kind::STRING) && IsName(name, "length", caseSensitive))
+    if (o->kind == Kind::ARRAY && IsName(name, "length", caseSensitive))
         return true;
     return o->FindOwn(name, caseSensitive) != nullptr;
 }
@@ -463,7 +459,7 @@ bool Runtime::HasProperty(Object* o, const std::string& name) {
             return true;
         o = live;
     }
-    if ((o->kind == Kind::ARRAY || o->kind == Kind::STRING) && IsName(name, "length", caseSensitive))
+    if (o->kind == Kind::ARRAY && IsName(name, "length", caseSensitive))
         return true;
     found = Lookup(o, name) != nullptr;
     return found;
@@ -664,6 +660,7 @@ Object* Runtime::ToObject(const Value& v) {
         break;
     case Type::STRING:
         o = NewKind(Kind::STRING, stringProto);
+        SetOwn(o, "length", Value(static_cast<double>(UnitLength(v.string, version >= 6))), PROP_DONT_ENUM | PROP_DONT_DELETE);
         break;
     case Type::OBJECT:
         return v.object;
@@ -907,7 +904,7 @@ Value Runtime::Call(const Value& fn, const Value& thisv, const std::vector<Value
         a.scope.push_back(a.locals);
         Object* argsObject = NewArray(args);
         SetOwn(argsObject, "callee", Value(f), PROP_DONT_ENUM);
-        SetOwn(argsObject, "caller", Value::Null(), PROP_DONT_ENUM);
+        SetOwn(argsObject, "caller", callers.empty() ? Value::Null() : Value(callers.back()), PROP_DONT_ENUM);
         a.arguments = argsObject;
         Object* thisObject = thisv.IsObject() ? thisv.object : nullptr;
         if (thisObject) {
@@ -916,7 +913,8 @@ Value Runtime::Call(const Value& fn, const Value& thisv, const std::vector<Value
             a.super->superHome = home ? home : thisObject->Proto(caseSensitive);
         }
         if (code.isFunction2) {
-            a.regs.resize(code.registerCount ? code.registerCount : 1);
+            a.regs.resize(code.registerCount);
+            a.sharesRegisters = true;
             unsigned next = 1;
             // A preload that is also suppressed loads nothing.
             uint16_t flags = code.flags;
@@ -966,7 +964,9 @@ Value Runtime::Call(const Value& fn, const Value& thisv, const std::vector<Value
                 SetOwn(a.locals, code.params[i].name, i < args.size() ? args[i] : Value());
         }
         a.stackBase = stack.size();
+        callers.push_back(f);
         Execute(a);
+        callers.pop_back();
         if (stack.size() > a.stackBase)
             stack.resize(a.stackBase);
         result = a.result;
@@ -1303,7 +1303,10 @@ void Runtime::RunBlock(ClipRef clip, const Block& block, bool isInit) {
     a.version = version;
     a.regs.resize(4);
     a.stackBase = 0;
+    std::vector<Value>* outerRegisters = blockRegisters;
+    blockRegisters = &a.regs;
     Execute(a);
+    blockRegisters = outerRegisters;
     LeaveEntry();
 }
 

@@ -68,6 +68,8 @@ struct Activation {
     // False when DefineFunction2 suppressed or preloaded "this": the name
     // then means the timeline.
     bool thisIsVariable = true;
+    // DefineFunction2: registers past its own reach the block's.
+    bool sharesRegisters = false;
 };
 
 enum class Unwind { NONE, THROW, ABORT };
@@ -206,6 +208,10 @@ public:
     int callDepth = 0;
     int getterDepth = 0;
     std::vector<Value> stack;
+    // The defined functions running now, innermost last (arguments.caller).
+    std::vector<Object*> callers;
+    // The four registers of the action block running now.
+    std::vector<Value>* blockRegisters = nullptr;
 
     // ---- clips
     Object* ClipObject(ClipRef clip);
