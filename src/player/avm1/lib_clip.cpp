@@ -37,6 +37,18 @@ static Value ClipTimeline(Runtime& rt, CallContext& call) {
         double n = frame.IsNumber() ? frame.number : NAN;
         if (!frame.IsNumber()) {
             std::string text = rt.ToString(frame);
+            size_t colon = text.rfind(':');
+            if (colon != std::string::npos) {
+                // "path:frame" names a frame of another clip.
+                Activation a;
+                a.target = a.baseClip = rt.ClipObject(clip);
+                a.version = rt.version;
+                Value target = rt.ResolvePath(a, a.target, text.substr(0, colon));
+                clip = target.IsObject() ? rt.LiveClip(target.object) : nullptr;
+                if (!clip)
+                    return Value();
+                text = text.substr(colon + 1);
+            }
             n = StringToNumber(text, rt.version);
             if (std::isnan(n)) {
                 number = rt.host->FrameOfLabel(clip, text);

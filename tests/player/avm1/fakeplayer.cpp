@@ -287,12 +287,12 @@ void FakePlayer::ApplyTag(DisplayObject* o, const FrameTag& tag, bool runActions
         if (!p.move) {
             if (existing || !p.hasCharacter)
                 return;
-            Place(o, p, false, p.name, p.depth);
+            Place(o, p, false, p.name, p.depth)->placedFrame = o->currentFrame;
             return;
         }
         if (!existing) {
             if (p.hasCharacter)
-                Place(o, p, false, p.name, p.depth);
+                Place(o, p, false, p.name, p.depth)->placedFrame = o->currentFrame;
             return;
         }
         if (p.hasCharacter && existing->character != p.character && existing->kind == avm1::CLIP_OTHER) {
@@ -345,26 +345,28 @@ void FakePlayer::GotoFrame(ClipRef clip, int frame, bool play) {
     int total = TotalFrames(o);
     if (frame < 1)
         frame = 1;
+    // Past the end: to the last frame, without its scripts.
+    bool runActions = frame <= total;
     if (frame > total)
         frame = total;
     if (frame == o->currentFrame)
         return;
-    if (frame == o->currentFrame + 1) {
-        EnterFrame(o, frame, true);
-        return;
-    }
-    SkipTo(o, frame - 1, frame);
-    EnterFrame(o, frame, true);
+    if (frame == o->currentFrame + 1)
+        EnterFrame(o, frame, runActions);
+    else
+        Seek(o, frame, runActions);
 }
 
-// Brings the timeline's children to their state at frame (0: none) without
-// running that frame's scripts: what the frames in between place and remove
-// again never exists, and a child that stays (same character, same depth)
-// keeps its identity, also when the next frame places it again.
-void FakePlayer::SkipTo(DisplayObject* o, int frame, int next) {
+// Brings the timeline to frame directly: the state of its children there
+// is worked out first, so that what the frames in between place and remove
+// again never exists, and a child that stays (the same placement: depth,
+// character and frame) keeps its identity. Then the frame's scripts are
+// queued and its new children placed, in the order of its tags.
+void FakePlayer::Seek(DisplayObject* o, int frame, bool runActions) {
     struct Slot {
         PlaceRecord record;
-        bool existing = false; // the child already there
+        int placedFrame = 0;
+        DisplayObject* existing = nullptr;
     };
     std::map<int, Slot> slots;
     int from = 1;
@@ -374,12 +376,14 @@ void FakePlayer::SkipTo(DisplayObject* o, int frame, int next) {
             if (child.second->dynamic)
                 continue;
             Slot slot;
-            slot.existing = true;
             slot.record.character = child.second->character;
+            slot.placedFrame = child.second->placedFrame;
+            slot.existing = child.second.get();
             slots[child.first] = slot;
         }
     }
-    for (int f = from; f <= frame && o->timeline && f <= static_cast<int>(o->timeline->frames.size()); ++f) {
+    int frames = o->timeline ? static_cast<int>(o->timeline->frames.size()) : 0;
+    for (int f = from; f <= frame && f <= frames; ++f) {
         for (const FrameTag& tag : o->timeline->frames[f - 1].tags) {
             if (tag.kind == TAG_REMOVE) {
                 slots.erase(tag.depth);
@@ -390,61 +394,68 @@ void FakePlayer::SkipTo(DisplayObject* o, int frame, int next) {
                     if (p.hasCharacter) {
                         Slot slot;
                         slot.record = p;
+                        slot.placedFrame = f;
                         slots[p.depth] = slot;
                     }
                 } else if (p.move) {
                     PlaceRecord& r = it->second.record;
-                    if (p.hasCharacter && p.character != r.character) {
+                    if (p.hasCharacter)
                         r.character = p.character;
-                        it->second.existing = false;
-                    }
                     if (p.hasMatrix) {
                         r.hasMatrix = true;
                         r.matrix = p.matrix;
                     }
-                    if (p.hasColor) {
-                        r.hasColor = true;
-                        std::copy(p.colorMult, p.colorMult + 4, r.colorMult);
-                        std::copy(p.colorAdd, p.colorAdd + 4, r.colorAdd);
-                    }
                 }
-            } else if (tag.kind == TAG_INIT_ACTION && !initDone_[tag.sprite]) {
+            } else if (tag.kind == TAG_INIT_ACTION && f < frame && !initDone_[tag.sprite]) {
                 initDone_[tag.sprite] = true;
                 vm_.RunInitActions(o, tag.code.data(), tag.code.size());
             }
         }
     }
     o->currentFrame = frame;
-    std::map<int, uint16_t> placedNext;
-    if (o->timeline && next >= 1 && next <= static_cast<int>(o->timeline->frames.size()))
-        for (const FrameTag& tag : o->timeline->frames[next - 1].tags)
-            if (tag.kind == TAG_PLACE && tag.place.hasCharacter)
-                placedNext[tag.place.depth] = tag.place.character;
+    // Children that are not in the target state go; those that are stay.
     std::vector<DisplayObject*> doomed;
     for (auto& child : o->children) {
         DisplayObject* d = child.second.get();
         if (d->dynamic)
             continue;
         auto it = slots.find(child.first);
-        if (it == slots.end() || it->second.record.character != d->character) {
-            auto again = placedNext.find(child.first);
-            if (it == slots.end() && again != placedNext.end() && again->second == d->character)
-                continue;
+        bool same = it != slots.end() && it->second.record.character == d->character &&
+                    it->second.placedFrame == d->placedFrame;
+        if (!same) {
             doomed.push_back(d);
             continue;
         }
+        it->second.existing = d;
         const PlaceRecord& r = it->second.record;
         if (r.hasMatrix && !d->scriptMoved) {
             d->matrix = r.matrix;
             Decompose(d);
         }
-        slots.erase(it);
     }
     for (DisplayObject* d : doomed)
         Remove(d);
     for (auto& slot : slots)
-        if (!slot.second.existing && !o->children.count(slot.first))
-            Place(o, slot.second.record, false, slot.second.record.name, slot.first);
+        if (!slot.second.existing && slot.second.placedFrame < frame && !o->children.count(slot.first))
+            Place(o, slot.second.record, false, slot.second.record.name, slot.first)->placedFrame =
+                slot.second.placedFrame;
+    if (frame > frames)
+        return;
+    std::vector<FrameTag> tags = o->timeline->frames[frame - 1].tags;
+    for (const FrameTag& tag : tags) {
+        if (tag.kind == TAG_DO_ACTION && runActions) {
+            vm_.QueueActions(o, tag.code.data(), tag.code.size());
+        } else if (tag.kind == TAG_INIT_ACTION) {
+            ApplyTag(o, tag, true);
+        } else if (tag.kind == TAG_PLACE) {
+            auto it = slots.find(tag.place.depth);
+            if (it != slots.end() && !it->second.existing && it->second.placedFrame == frame &&
+                !o->children.count(tag.place.depth))
+                Place(o, it->second.record, false, it->second.record.name, tag.place.depth)->placedFrame = frame;
+        }
+        if (o->currentFrame != frame)
+            return;
+    }
 }
 
 int FakePlayer::FrameOfLabel(ClipRef clip, const std::string& label) {

@@ -35,6 +35,7 @@ struct DisplayObject {
     bool scriptMoved = false; // the timeline no longer moves it
     bool removing = false;    // its unload handlers are running
     uint64_t created = 0;     // creation order
+    int placedFrame = 0;      // the frame whose tag placed it (0: made by a script)
 
     Matrix matrix;
     double xscale = 100, yscale = 100, rotation = 0;
@@ -114,7 +115,7 @@ private:
     void Remove(DisplayObject* o);
     void Forget(DisplayObject* o);
     void EnterFrame(DisplayObject* o, int frame, bool runActions);
-    void SkipTo(DisplayObject* o, int frame, int next);
+    void Seek(DisplayObject* o, int frame, bool runActions);
     void ApplyTag(DisplayObject* o, const FrameTag& tag, bool runActions);
     void Advance(DisplayObject* o);
     void RunEvent(DisplayObject* o, uint32_t event);
