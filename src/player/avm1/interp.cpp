@@ -536,6 +536,12 @@ void Interpreter::DoCall() {
     std::vector<ActionCode> blocks;
     rt_.host->FrameActions(clip, number, &blocks);
     Object* target = rt_.ClipObject(clip);
+    // A called frame counts as a nested call: frames that call themselves stop.
+    if (rt_.callDepth >= mvAvm::MaxCallDepth) {
+        rt_.Abort("256 levels of recursion were exceeded in one action list");
+        return;
+    }
+    ++rt_.callDepth;
     for (const ActionCode& code : blocks) {
         if (!code.code || rt_.Unwinding())
             continue;
@@ -551,6 +557,7 @@ void Interpreter::DoCall() {
         a.stackBase = a_.stackBase;
         rt_.Execute(a);
     }
+    --rt_.callDepth;
 }
 
 void Interpreter::DoGetUrl(const std::string& url, const std::string& target, int method) {
@@ -801,7 +808,8 @@ bool Interpreter::Step(uint8_t op, size_t data, size_t length, size_t* pc, size_
     {
         std::string a = rt.ToString(Pop());
         std::string b = rt.ToString(Pop());
-        Push(Value(b + a));
+        if (rt.TextFits(a.size() + b.size()))
+            Push(Value(b + a));
         break;
     }
     case 0x18: // ToInteger
@@ -1150,10 +1158,13 @@ bool Interpreter::Step(uint8_t op, size_t data, size_t length, size_t* pc, size_
         // Objects that stay objects are read again: as text or as number.
         Value a = rt.ToPrimitive(Pop());
         Value b = rt.ToPrimitive(Pop());
-        if (a.IsString() || b.IsString())
-            Push(Value(rt.ToString(b) + rt.ToString(a)));
-        else
+        if (a.IsString() || b.IsString()) {
+            std::string left = rt.ToString(b), right = rt.ToString(a);
+            if (rt.TextFits(left.size() + right.size()))
+                Push(Value(left + right));
+        } else {
             Push(Value(rt.ToNumber(b) + rt.ToNumber(a)));
+        }
         break;
     }
     case 0x48: // Less2

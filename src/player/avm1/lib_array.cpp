@@ -17,7 +17,7 @@ enum : int {
 
 // Arrays longer than this are not walked by the methods (a length of
 // 4 billion would otherwise hang the movie).
-static const uint32_t MaxWalk = 1u << 22;
+static const uint32_t MaxWalk = 1u << 20;
 
 static uint32_t Walk(uint32_t n) { return n > MaxWalk ? MaxWalk : n; }
 
@@ -66,6 +66,8 @@ static std::string Join(Runtime& rt, Object* o, const std::string& separator) {
     for (uint32_t i = 0; i < n && !rt.Unwinding(); ++i) {
         if (i)
             out += separator;
+        if (!rt.TextFits(out.size()))
+            break;
         Value v = rt.GetIndex(o, i);
         if (!v.IsNullish() || (v.IsUndefined() && rt.version >= 7))
             out += rt.ToString(v);

@@ -64,9 +64,9 @@ static Value StringCharCodeAt(Runtime& rt, CallContext& call) {
 
 static Value StringConcat(Runtime& rt, CallContext& call) {
     std::string out = ThisString(rt, call);
-    for (size_t i = 0; i < call.Count(); ++i)
+    for (size_t i = 0; i < call.Count() && rt.TextFits(out.size()); ++i)
         out += StringArg(rt, call, i);
-    return Value(out);
+    return rt.Unwinding() ? Value() : Value(out);
 }
 
 static Value StringIndexOf(Runtime& rt, CallContext& call) {

@@ -24,6 +24,11 @@ void mvAvm::Release() {
     runtime_ = nullptr;
 }
 
+void mvAvm::SetActionLimit(unsigned actions) {
+    if (runtime_)
+        runtime_->actionLimit = actions ? actions : DefaultActionLimit;
+}
+
 int mvAvm::Version() const { return runtime_ ? runtime_->version : 0; }
 
 size_t mvAvm::ObjectCount() const { return runtime_ ? runtime_->ObjectCount() : 0; }
@@ -125,6 +130,10 @@ void mvAvm::QueueMethod(ClipRef clip, const std::string& name) {
 void mvAvm::RunQueue() {
     if (!runtime_)
         return;
+    // Blocks that go to frames queue more blocks; a frame whose blocks keep
+    // doing so is cut short once it has spent a few entries' worth.
+    unsigned long long spent = 0;
+    const unsigned long long budget = 4ull * runtime_->actionLimit;
     while (!runtime_->queue.empty()) {
         QueuedBlock q = runtime_->queue.front();
         runtime_->queue.pop_front();
@@ -132,6 +141,11 @@ void mvAvm::RunQueue() {
             runtime_->RunBlock(q.clip, q.block, false);
         else
             CallMethod(q.clip, q.method);
+        spent += runtime_->actionCount + 1ull;
+        if (spent > budget && !runtime_->queue.empty()) {
+            runtime_->queue.clear();
+            runtime_->host->ScriptStopped("the frame's scripts kept queueing more");
+        }
     }
     // The blocks of one frame share the stack; the next frame starts empty.
     runtime_->stack.clear();

@@ -28,9 +28,12 @@
 // handlers such as onPress are CallMethod calls of the player.
 //
 // Runaway scripts: one entry (each RunQueue block, RunActions, CallMethod,
-// callback) may perform at most MaxActions actions and 256 nested calls;
-// past that the entry is abandoned, Host::ScriptStopped hears why, and the
-// movie goes on.
+// callback) may perform at most DefaultActionLimit actions (SetActionLimit
+// changes that) and MaxCallDepth nested calls; past that the entry is
+// abandoned, Host::ScriptStopped hears why, and the movie goes on. One
+// RunQueue spends at most four entries' worth of actions: blocks that keep
+// going to frames with scripts (and so queueing more) are dropped past that.
+// The deepest calls allowed need about 1 MB of the thread's stack.
 #pragma once
 
 #include "player/avm1/host.h"
@@ -45,7 +48,7 @@ class Runtime;
 
 class mvAvm {
 public:
-    static const unsigned MaxActions = 1000000;
+    static const unsigned DefaultActionLimit = 1000000;
     static const int MaxCallDepth = 256;
 
     mvAvm() = default;
@@ -96,6 +99,7 @@ public:
     void Tick();
     void Collect();
 
+    void SetActionLimit(unsigned actions);
     int Version() const;
     // Script objects alive (reachable or not yet collected), for tests and benchmarks.
     size_t ObjectCount() const;

@@ -20,7 +20,8 @@ static const Value Undefined;
 
 const Value& CallContext::Arg(size_t i) const { return i < args.size() ? args[i] : Undefined; }
 
-Runtime::Runtime(Host* h, int v) : host(h), version(v), caseSensitive(v >= 7) {}
+Runtime::Runtime(Host* h, int v)
+    : host(h), version(v), caseSensitive(v >= 7), actionLimit(mvAvm::DefaultActionLimit) {}
 
 Runtime::~Runtime() {
     for (Object* o : objects_)
@@ -1026,6 +1027,13 @@ Value Runtime::Construct(const Value& ctor, const std::vector<Value>& args) {
     return Value(o);
 }
 
+bool Runtime::TextFits(size_t bytes) {
+    if (bytes <= MaxTextBytes)
+        return true;
+    Abort("a script made a string too long");
+    return false;
+}
+
 void Runtime::Throw(const Value& v) {
     if (unwind == Unwind::ABORT)
         return;
@@ -1041,7 +1049,7 @@ void Runtime::Abort(const std::string& reason) {
 }
 
 bool Runtime::CountAction() {
-    if (++actionCount <= mvAvm::MaxActions)
+    if (++actionCount <= actionLimit)
         return true;
     Abort("a script ran too many actions");
     return false;

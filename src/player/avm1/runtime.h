@@ -201,10 +201,15 @@ public:
     void Abort(const std::string& reason);
     // Counts one action; false (and the entry abandoned) past the limit.
     bool CountAction();
+    // False (and the entry abandoned) when a string would pass MaxTextBytes:
+    // a script that doubles a string in a loop must not exhaust memory.
+    bool TextFits(size_t bytes);
+    static const size_t MaxTextBytes = 16u << 20;
 
     Unwind unwind = Unwind::NONE;
     Value thrown;
     unsigned actionCount = 0;
+    unsigned actionLimit = 0; // set by the constructor
     int callDepth = 0;
     int getterDepth = 0;
     std::vector<Value> stack;

@@ -690,26 +690,44 @@ ClipRef FakePlayer::DuplicateClip(ClipRef clip, const std::string& name, int dep
     DisplayObject* parent = source->parent;
     if (!parent)
         return nullptr;
+    // What is copied is taken first: the clip at the target depth may be
+    // the source itself, and goes before the copy comes.
+    DisplayObject model;
+    model.character = source->character;
+    model.matrix = source->matrix;
+    model.xscale = source->xscale;
+    model.yscale = source->yscale;
+    model.rotation = source->rotation;
+    model.alpha = source->alpha;
+    model.visible = source->visible;
+    model.color = source->color;
+    model.actions = source->actions;
+    model.hasDrawing = source->hasDrawing;
+    model.drawXMin = source->drawXMin;
+    model.drawYMin = source->drawYMin;
+    model.drawXMax = source->drawXMax;
+    model.drawYMax = source->drawYMax;
+    uint64_t parentId = parent->created;
     int d = depth + ScriptDepthBase;
     auto it = parent->children.find(d);
     if (it != parent->children.end())
         Remove(it->second.get());
-    PlaceRecord record;
-    record.character = source->character;
-    DisplayObject* copy = NewObject(parent, source->character, d, name, true);
-    copy->matrix = source->matrix;
-    copy->xscale = source->xscale;
-    copy->yscale = source->yscale;
-    copy->rotation = source->rotation;
-    copy->alpha = source->alpha;
-    copy->visible = source->visible;
-    copy->color = source->color;
-    copy->actions = source->actions;
-    copy->hasDrawing = source->hasDrawing;
-    copy->drawXMin = source->drawXMin;
-    copy->drawYMin = source->drawYMin;
-    copy->drawXMax = source->drawXMax;
-    copy->drawYMax = source->drawYMax;
+    if (!Alive(parent, parentId))
+        return nullptr;
+    DisplayObject* copy = NewObject(parent, model.character, d, name, true);
+    copy->matrix = model.matrix;
+    copy->xscale = model.xscale;
+    copy->yscale = model.yscale;
+    copy->rotation = model.rotation;
+    copy->alpha = model.alpha;
+    copy->visible = model.visible;
+    copy->color = model.color;
+    copy->actions = model.actions;
+    copy->hasDrawing = model.hasDrawing;
+    copy->drawXMin = model.drawXMin;
+    copy->drawYMin = model.drawYMin;
+    copy->drawXMax = model.drawXMax;
+    copy->drawYMax = model.drawYMax;
     Settle(copy);
     return copy;
 }
@@ -725,10 +743,13 @@ ClipRef FakePlayer::AttachClip(ClipRef parentRef, const std::string& exportName,
     auto c = movie_.characters.find(e->second);
     if (c == movie_.characters.end() || c->second.kind != CHAR_SPRITE)
         return nullptr;
+    uint64_t parentId = parent->created;
     int d = depth + ScriptDepthBase;
     auto it = parent->children.find(d);
     if (it != parent->children.end())
         Remove(it->second.get());
+    if (!Alive(parent, parentId))
+        return nullptr;
     PlaceRecord record;
     record.character = e->second;
     return Place(parent, record, true, name, d);
@@ -736,10 +757,13 @@ ClipRef FakePlayer::AttachClip(ClipRef parentRef, const std::string& exportName,
 
 ClipRef FakePlayer::CreateEmptyClip(ClipRef parentRef, const std::string& name, int depth) {
     DisplayObject* parent = Obj(parentRef);
+    uint64_t parentId = parent->created;
     int d = depth + ScriptDepthBase;
     auto it = parent->children.find(d);
     if (it != parent->children.end())
         Remove(it->second.get());
+    if (!Alive(parent, parentId))
+        return nullptr;
     DisplayObject* o = NewObject(parent, 0, d, name, true);
     Settle(o);
     return o;
@@ -748,10 +772,13 @@ ClipRef FakePlayer::CreateEmptyClip(ClipRef parentRef, const std::string& name, 
 ClipRef FakePlayer::CreateTextField(ClipRef parentRef, const std::string& name, int depth,
                                     const avm1::Bounds& box) {
     DisplayObject* parent = Obj(parentRef);
+    uint64_t parentId = parent->created;
     int d = depth + ScriptDepthBase;
     auto it = parent->children.find(d);
     if (it != parent->children.end())
         Remove(it->second.get());
+    if (!Alive(parent, parentId))
+        return nullptr;
     DisplayObject* o = NewObject(parent, 0, d, name, true);
     o->kind = avm1::CLIP_TEXT;
     o->timeline = nullptr;
