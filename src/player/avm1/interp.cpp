@@ -625,8 +625,6 @@ void Interpreter::DoStartDrag() {
         rt_.host->StartDrag(clip, lockCenter, constrain ? &limits : nullptr);
 }
 
-static Value NumberResult(double n) { return Value(n); }
-
 bool Interpreter::Step(uint8_t op, size_t data, size_t length, size_t* pc, size_t start, size_t end, Exit* exit,
                        size_t* jump) {
     (void)start;
@@ -724,15 +722,15 @@ bool Interpreter::Step(uint8_t op, size_t data, size_t length, size_t* pc, size_
         double b = rt.ToNumber(Pop());
         double a = rt.ToNumber(right);
         if (op == 0x0A)
-            Push(NumberResult(b + a));
+            Push(Value(b + a));
         else if (op == 0x0B)
-            Push(NumberResult(b - a));
+            Push(Value(b - a));
         else if (op == 0x0C)
-            Push(NumberResult(b * a));
+            Push(Value(b * a));
         else if (a == 0 && Swf4())
             Push(Value("#ERROR#"));
         else
-            Push(NumberResult(b / a));
+            Push(Value(b / a));
         break;
     }
     case 0x0E: // Equals: the right operand is converted first

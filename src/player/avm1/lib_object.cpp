@@ -58,9 +58,7 @@ static Value ObjectIsPrototypeOf(Runtime& rt, CallContext& call) {
 }
 
 static Value ObjectAddProperty(Runtime& rt, CallContext& call) {
-    Object* o = call.ThisObject();
-    if (o && o->kind == Kind::CLIP)
-        o = rt.LiveClipObject(o);
+    Object* o = rt.Own(call.ThisObject());
     if (!o || call.Count() < 3)
         return Value(false);
     std::string name = StringArg(rt, call, 0);
@@ -293,9 +291,7 @@ static Value SetPropFlags(Runtime& rt, CallContext& call) {
     const Value& target = call.Arg(0);
     if (!target.IsObject())
         return Value();
-    Object* o = target.object;
-    if (o->kind == Kind::CLIP)
-        o = rt.LiveClipObject(o);
+    Object* o = rt.Own(target.object);
     if (!o)
         return Value();
     uint16_t setTrue = static_cast<uint16_t>(rt.ToInt32(call.Arg(2)));

@@ -152,7 +152,6 @@ void SetupStage(Runtime& rt) {
     rt.SetOwn(rt.global, "Mouse", Value(mouse), PROP_DONT_ENUM);
 
     Object* stage = rt.NewObject(rt.objectProto);
-    rt.stageObject = stage;
     rt.Pin(stage);
     rt.DefineAccessor(stage, "width", StageSize, ReadOnly, 0);
     rt.DefineAccessor(stage, "height", StageSize, ReadOnly, 1);

@@ -33,32 +33,6 @@ int mvAvm::Version() const { return runtime_ ? runtime_->version : 0; }
 
 size_t mvAvm::ObjectCount() const { return runtime_ ? runtime_->ObjectCount() : 0; }
 
-static int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-// Form decoding: "+" is a space, "%XX" a byte.
-static std::string DecodeQueryPart(const std::string& s) {
-    std::string out;
-    for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '+') {
-            out += ' ';
-        } else if (s[i] == '%' && i + 2 < s.size() && HexDigit(s[i + 1]) >= 0 && HexDigit(s[i + 2]) >= 0) {
-            out += static_cast<char>(HexDigit(s[i + 1]) * 16 + HexDigit(s[i + 2]));
-            i += 2;
-        } else {
-            out += s[i];
-        }
-    }
-    return out;
-}
-
 void mvAvm::SetVariables(const std::string& query) {
     if (!runtime_)
         return;
@@ -73,8 +47,8 @@ void mvAvm::SetVariables(const std::string& query) {
             end = query.size();
         std::string pair = query.substr(start, end - start);
         size_t equals = pair.find('=');
-        std::string name = DecodeQueryPart(pair.substr(0, equals));
-        std::string value = equals == std::string::npos ? std::string() : DecodeQueryPart(pair.substr(equals + 1));
+        std::string name = Runtime::Unescape(pair.substr(0, equals));
+        std::string value = equals == std::string::npos ? std::string() : Runtime::Unescape(pair.substr(equals + 1));
         if (!name.empty())
             runtime_->Set(Value(target), name, Value(value));
         start = end + 1;
@@ -138,7 +112,7 @@ void mvAvm::RunQueue() {
         QueuedBlock q = runtime_->queue.front();
         runtime_->queue.pop_front();
         if (q.method.empty())
-            runtime_->RunBlock(q.clip, q.block, false);
+            runtime_->RunBlock(q.clip, q.block);
         else
             CallMethod(q.clip, q.method);
         spent += runtime_->actionCount + 1ull;
@@ -151,16 +125,12 @@ void mvAvm::RunQueue() {
     runtime_->stack.clear();
 }
 
-void mvAvm::RunInitActions(ClipRef clip, const uint8_t* code, size_t size) {
-    if (!runtime_ || !clip || !code)
-        return;
-    runtime_->RunBlock(clip, std::make_shared<const std::vector<uint8_t>>(code, code + size), true);
-}
+void mvAvm::RunInitActions(ClipRef clip, const uint8_t* code, size_t size) { RunActions(clip, code, size); }
 
 void mvAvm::RunActions(ClipRef clip, const uint8_t* code, size_t size) {
     if (!runtime_ || !clip || !code)
         return;
-    runtime_->RunBlock(clip, std::make_shared<const std::vector<uint8_t>>(code, code + size), false);
+    runtime_->RunBlock(clip, std::make_shared<const std::vector<uint8_t>>(code, code + size));
 }
 
 void mvAvm::ClipCreated(ClipRef clip, const std::string& exportName) {

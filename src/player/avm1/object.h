@@ -159,7 +159,6 @@ public:
     std::vector<Watch> watches;
 
     bool IsFunction() const { return kind == Kind::FUNCTION; }
-    bool IsClip() const { return kind == Kind::CLIP; }
 
     Property* FindOwn(const std::string& name, bool caseSensitive) { return props.Find(name, caseSensitive); }
     // The object's "__proto__" when that is an object.

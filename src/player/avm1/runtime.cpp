@@ -165,7 +165,6 @@ void Runtime::Collect() {
         }
     }
     objects_.resize(kept);
-    lastLive_ = kept;
 }
 
 // ---------------------------------------------------------------- defining built-ins
@@ -432,14 +431,12 @@ void Runtime::Set(const Value& base, const std::string& name, const Value& value
     PutOwn(o, name, v);
 }
 
+Object* Runtime::Own(Object* o) { return o && o->kind == Kind::CLIP ? LiveClipObject(o) : o; }
+
 bool Runtime::HasOwnProperty(Object* o, const std::string& name) {
+    o = Own(o);
     if (!o)
         return false;
-    if (o->kind == Kind::CLIP) {
-        o = LiveClipObject(o);
-        if (!o)
-            return false;
-    }
     if (o->kind == Kind::ARRAY && IsName(name, "length", caseSensitive))
         return true;
     return o->FindOwn(name, caseSensitive) != nullptr;
@@ -467,13 +464,9 @@ bool Runtime::HasProperty(Object* o, const std::string& name) {
 }
 
 bool Runtime::Delete(Object* o, const std::string& name) {
+    o = Own(o);
     if (!o)
         return false;
-    if (o->kind == Kind::CLIP) {
-        o = LiveClipObject(o);
-        if (!o)
-            return false;
-    }
     Property* p = o->FindOwn(name, caseSensitive);
     if (!p || (p->flags & PROP_DONT_DELETE))
         return false;
@@ -825,16 +818,6 @@ std::string Runtime::Escape(const std::string& s) {
     return out;
 }
 
-static int HexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 std::string Runtime::Unescape(const std::string& s) {
     // "+" is a space; a "%" that starts no escape is dropped with the
     // character after it (and the one after that when the first was a
@@ -845,11 +828,11 @@ std::string Runtime::Unescape(const std::string& s) {
             out += ' ';
         } else if (s[i] != '%') {
             out += s[i];
-        } else if (i + 2 < s.size() && HexValue(s[i + 1]) >= 0 && HexValue(s[i + 2]) >= 0) {
-            out += static_cast<char>(HexValue(s[i + 1]) * 16 + HexValue(s[i + 2]));
+        } else if (i + 2 < s.size() && HexDigitValue(s[i + 1]) >= 0 && HexDigitValue(s[i + 2]) >= 0) {
+            out += static_cast<char>(HexDigitValue(s[i + 1]) * 16 + HexDigitValue(s[i + 2]));
             i += 2;
         } else if (i + 1 < s.size()) {
-            i += HexValue(s[i + 1]) >= 0 && i + 2 < s.size() ? 2 : 1;
+            i += HexDigitValue(s[i + 1]) >= 0 && i + 2 < s.size() ? 2 : 1;
         }
     }
     return out;
@@ -1296,8 +1279,7 @@ void Runtime::LeaveEntry() {
     }
 }
 
-void Runtime::RunBlock(ClipRef clip, const Block& block, bool isInit) {
-    (void)isInit;
+void Runtime::RunBlock(ClipRef clip, const Block& block) {
     Object* target = ClipObject(clip);
     if (!target || !block)
         return;

@@ -137,7 +137,6 @@ public:
     Object* arrayCtor = nullptr;
     Object* keyObject = nullptr;
     Object* mouseObject = nullptr;
-    Object* stageObject = nullptr;
     void Pin(Object* o) { pinned_.push_back(o); }
 
     // ---- defining built-ins
@@ -156,6 +155,8 @@ public:
     // Stores into o itself (no setter, no prototype); keeps existing flags.
     void PutOwn(Object* o, const std::string& name, const Value& v);
     bool HasProperty(Object* o, const std::string& name);
+    // The object whose own properties o means: for a clip, the live one (or null).
+    Object* Own(Object* o);
     bool HasOwnProperty(Object* o, const std::string& name);
     bool Delete(Object* o, const std::string& name);
     // Enumerable names of o and its prototypes, newest first, each once.
@@ -257,7 +258,7 @@ public:
 
     // ---- running code
     // One entry: runs a block with clip as timeline; resets the limits first.
-    void RunBlock(ClipRef clip, const Block& block, bool isInit);
+    void RunBlock(ClipRef clip, const Block& block);
     void Execute(Activation& a); // interp.cpp
     void EnterEntry();
     void LeaveEntry();
@@ -286,7 +287,6 @@ private:
     std::vector<Object*> objects_;
     std::vector<Object*> pinned_;
     std::unordered_map<ClipRef, Object*> clipObjects_;
-    size_t lastLive_ = 0;
 };
 
 // Builds the built-ins, one unit each (lib_*.cpp).

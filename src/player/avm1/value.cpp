@@ -80,7 +80,7 @@ std::string NumberToRadixString(double n, int radix) {
 static bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
 static bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-static int HexDigit(char c) {
+int HexDigitValue(char c) {
     if (c >= '0' && c <= '9')
         return c - '0';
     if (c >= 'a' && c <= 'f')
@@ -154,7 +154,7 @@ double StringToNumber(const std::string& s, int version) {
             return NAN;
         uint32_t value = 0;
         for (; k < s.size(); ++k) {
-            int digit = HexDigit(s[k]);
+            int digit = HexDigitValue(s[k]);
             if (digit < 0)
                 return NAN;
             value = value * 16 + static_cast<uint32_t>(digit);

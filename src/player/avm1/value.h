@@ -75,6 +75,9 @@ uint32_t DoubleToUint32(double n);
 // Truncation towards zero; NaN gives 0, infinities stay.
 double DoubleToInteger(double n);
 
+// The value of a hexadecimal digit, -1 for any other character.
+int HexDigitValue(char c);
+
 // ASCII case folding for the names of versions before 7.
 char FoldCase(char c);
 bool EqualNames(const std::string& a, const std::string& b, bool caseSensitive);

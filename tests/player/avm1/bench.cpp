@@ -25,6 +25,14 @@ Assembler Loop(int count, const Assembler& body) {
     return a;
 }
 
+// Action records in a block of code.
+int CountActions(const std::vector<uint8_t>& code) {
+    int n = 0;
+    for (size_t i = 0; i < code.size(); ++n)
+        i += code[i] >= 0x80 && i + 2 < code.size() ? 3 + (code[i + 1] | (code[i + 2] << 8)) : 1;
+    return n;
+}
+
 void Measure(const char* name, const Assembler& setup, const Assembler& loop, int count) {
     Assembler code;
     for (uint8_t b : setup.Code())
@@ -45,9 +53,9 @@ void Measure(const char* name, const Assembler& setup, const Assembler& loop, in
     auto start = std::chrono::steady_clock::now();
     player.Run(1);
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    // The loop's own actions: the body and about eight of bookkeeping per turn.
-    double actions = static_cast<double>(count) * (loop.Code().size() ? 8 + 4 : 8);
-    std::printf("%-22s %8d turns %8.3f s  %10.0f turns/s  ~%6.1f M actions/s  objects %zu -> %zu\n", name, count,
+    // The body's actions and the loop's ten per turn (called functions' own not counted).
+    double actions = static_cast<double>(count) * (CountActions(loop.Code()) + 10);
+    std::printf("%-20s %7d turns %7.3f s %9.0f turns/s %6.1f M actions/s  objects %zu -> %zu\n", name, count,
                 seconds, count / seconds, actions / seconds / 1e6, before, player.Machine().ObjectCount());
 }
 

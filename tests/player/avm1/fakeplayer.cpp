@@ -685,6 +685,16 @@ void FakePlayer::SetProperty(ClipRef clip, int property, double value) {
     }
 }
 
+// Removes what a script's new clip replaces at depth; false when that took
+// the parent with it.
+bool FakePlayer::ClearDepth(DisplayObject* parent, int depth) {
+    uint64_t parentId = parent->created;
+    auto it = parent->children.find(depth);
+    if (it != parent->children.end())
+        Remove(it->second.get());
+    return Alive(parent, parentId);
+}
+
 ClipRef FakePlayer::DuplicateClip(ClipRef clip, const std::string& name, int depth) {
     DisplayObject* source = Obj(clip);
     DisplayObject* parent = source->parent;
@@ -692,42 +702,29 @@ ClipRef FakePlayer::DuplicateClip(ClipRef clip, const std::string& name, int dep
         return nullptr;
     // What is copied is taken first: the clip at the target depth may be
     // the source itself, and goes before the copy comes.
+    auto copyLook = [](const DisplayObject& from, DisplayObject* to) {
+        to->matrix = from.matrix;
+        to->xscale = from.xscale;
+        to->yscale = from.yscale;
+        to->rotation = from.rotation;
+        to->alpha = from.alpha;
+        to->visible = from.visible;
+        to->color = from.color;
+        to->actions = from.actions;
+        to->hasDrawing = from.hasDrawing;
+        to->drawXMin = from.drawXMin;
+        to->drawYMin = from.drawYMin;
+        to->drawXMax = from.drawXMax;
+        to->drawYMax = from.drawYMax;
+    };
     DisplayObject model;
     model.character = source->character;
-    model.matrix = source->matrix;
-    model.xscale = source->xscale;
-    model.yscale = source->yscale;
-    model.rotation = source->rotation;
-    model.alpha = source->alpha;
-    model.visible = source->visible;
-    model.color = source->color;
-    model.actions = source->actions;
-    model.hasDrawing = source->hasDrawing;
-    model.drawXMin = source->drawXMin;
-    model.drawYMin = source->drawYMin;
-    model.drawXMax = source->drawXMax;
-    model.drawYMax = source->drawYMax;
-    uint64_t parentId = parent->created;
+    copyLook(*source, &model);
     int d = depth + ScriptDepthBase;
-    auto it = parent->children.find(d);
-    if (it != parent->children.end())
-        Remove(it->second.get());
-    if (!Alive(parent, parentId))
+    if (!ClearDepth(parent, d))
         return nullptr;
     DisplayObject* copy = NewObject(parent, model.character, d, name, true);
-    copy->matrix = model.matrix;
-    copy->xscale = model.xscale;
-    copy->yscale = model.yscale;
-    copy->rotation = model.rotation;
-    copy->alpha = model.alpha;
-    copy->visible = model.visible;
-    copy->color = model.color;
-    copy->actions = model.actions;
-    copy->hasDrawing = model.hasDrawing;
-    copy->drawXMin = model.drawXMin;
-    copy->drawYMin = model.drawYMin;
-    copy->drawXMax = model.drawXMax;
-    copy->drawYMax = model.drawYMax;
+    copyLook(model, copy);
     Settle(copy);
     return copy;
 }
@@ -743,12 +740,8 @@ ClipRef FakePlayer::AttachClip(ClipRef parentRef, const std::string& exportName,
     auto c = movie_.characters.find(e->second);
     if (c == movie_.characters.end() || c->second.kind != CHAR_SPRITE)
         return nullptr;
-    uint64_t parentId = parent->created;
     int d = depth + ScriptDepthBase;
-    auto it = parent->children.find(d);
-    if (it != parent->children.end())
-        Remove(it->second.get());
-    if (!Alive(parent, parentId))
+    if (!ClearDepth(parent, d))
         return nullptr;
     PlaceRecord record;
     record.character = e->second;
@@ -757,12 +750,8 @@ ClipRef FakePlayer::AttachClip(ClipRef parentRef, const std::string& exportName,
 
 ClipRef FakePlayer::CreateEmptyClip(ClipRef parentRef, const std::string& name, int depth) {
     DisplayObject* parent = Obj(parentRef);
-    uint64_t parentId = parent->created;
     int d = depth + ScriptDepthBase;
-    auto it = parent->children.find(d);
-    if (it != parent->children.end())
-        Remove(it->second.get());
-    if (!Alive(parent, parentId))
+    if (!ClearDepth(parent, d))
         return nullptr;
     DisplayObject* o = NewObject(parent, 0, d, name, true);
     Settle(o);
@@ -772,12 +761,8 @@ ClipRef FakePlayer::CreateEmptyClip(ClipRef parentRef, const std::string& name, 
 ClipRef FakePlayer::CreateTextField(ClipRef parentRef, const std::string& name, int depth,
                                     const avm1::Bounds& box) {
     DisplayObject* parent = Obj(parentRef);
-    uint64_t parentId = parent->created;
     int d = depth + ScriptDepthBase;
-    auto it = parent->children.find(d);
-    if (it != parent->children.end())
-        Remove(it->second.get());
-    if (!Alive(parent, parentId))
+    if (!ClearDepth(parent, d))
         return nullptr;
     DisplayObject* o = NewObject(parent, 0, d, name, true);
     o->kind = avm1::CLIP_TEXT;

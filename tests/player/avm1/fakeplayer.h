@@ -113,6 +113,7 @@ private:
                              bool dynamic);
     void Settle(DisplayObject* o);
     void Remove(DisplayObject* o);
+    bool ClearDepth(DisplayObject* parent, int depth);
     void Forget(DisplayObject* o);
     void EnterFrame(DisplayObject* o, int frame, bool runActions);
     void Seek(DisplayObject* o, int frame, bool runActions);
