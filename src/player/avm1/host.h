@@ -123,7 +123,8 @@ public:
     // Null for a level's root.
     virtual ClipRef Parent(ClipRef clip) = 0;
     // The child of parent with that instance name (the one lowest in depth
-    // when several share it); null when none.
+    // when several share it); null when none. A named shape may be given:
+    // scripts then see the clip it is in.
     virtual ClipRef Child(ClipRef parent, const std::string& name, bool caseSensitive) = 0;
     // Every named child, lowest depth first.
     virtual void Children(ClipRef parent, std::vector<ClipRef>* out) = 0;

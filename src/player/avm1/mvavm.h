@@ -6,26 +6,35 @@
 // script object and is safe to call twice (and on a machine never set up).
 // Nothing throws; a damaged action block ends where it stops making sense.
 //
-// The player's frame, in order:
+// The player's frame, in order (the stand-in player of the tests,
+// tests/player/avm1/fakeplayer.cpp, is a worked example):
 //   1. Before the first frame: SetVariables with the ".cfg" query string, so
 //      its names exist on _level0 when the first frame's scripts run.
-//   2. Advance the timelines. For every clip the frame places (sprites, text
-//      fields, buttons) call ClipCreated after it is on the display list;
-//      for every clip it removes call ClipRemoved before it goes (this runs
-//      its onUnload). A frame's DoInitAction blocks go to RunInitActions
-//      when the frame is first reached; its DoAction blocks to QueueActions.
-//   3. Clip events: RunActions with a clip's onClipEvent code for the event,
-//      and CallMethod(clip, "onEnterFrame") for handlers set by scripts; a new
-//      clip's load event goes to QueueActions and QueueMethod(clip, "onLoad").
+//   2. Advance the timelines (newest clip first). When a frame places a clip
+//      (sprite, text field, button): run its onClipEvent(initialize) code
+//      with RunActions; queue its load event (QueueActions with its
+//      onClipEvent(load) code, then QueueMethod(clip, "onLoad")); enter its
+//      first frame; once the outermost placement is done, run its
+//      onClipEvent(construct) code and call ClipCreated (registered classes
+//      construct it then). When a frame removes a clip: for it and each
+//      descendant, children first, run onClipEvent(unload) code and
+//      CallMethod(clip, "onUnload"), then ClipRemoved. A frame's
+//      DoInitAction blocks go to RunInitActions the first time the frame is
+//      reached; its DoAction blocks to QueueActions, in tag order.
+//   3. For every clip that was there before the frame: its
+//      onClipEvent(enterFrame) code with RunActions, then
+//      CallMethod(clip, "onEnterFrame").
 //   4. RunQueue: runs every queued block in order, with the blocks queued
 //      meanwhile (a gotoAndPlay to a frame with actions queues them). The
 //      blocks of a frame share one stack, as in the players: what one
 //      leaves there the next may take; RunQueue empties it at the end.
 //   5. Tick: calls the setInterval and setTimeout callbacks that are due by
-//      Host::TimerMs.
+//      Host::TimerMs (then RunQueue again for what they queued).
 //   6. Collect: frees the script objects nothing can reach any more.
 // Input: KeyEvent and MouseEvent reach the Key and Mouse listeners; clip
 // handlers such as onPress are CallMethod calls of the player.
+// A script's fscommand("quit") and fscommand("fullscreen", "true") arrive as
+// Host::FsCommand; what to do with them is the player's.
 //
 // Runaway scripts: one entry (each RunQueue block, RunActions, CallMethod,
 // callback) may perform at most DefaultActionLimit actions (SetActionLimit
@@ -79,7 +88,8 @@ public:
 
     // A clip is on the display list: exportName is its symbol's linkage name
     // ("" when none), for the classes scripts register with
-    // Object.registerClass; their constructor runs now.
+    // Object.registerClass; their constructor runs now. Inside attachMovie
+    // and duplicateMovieClip the init object's properties are copied first.
     void ClipCreated(avm1::ClipRef clip, const std::string& exportName);
     // A clip leaves (call it for the clip and each of its descendants, after
     // their onUnload handlers): references to it become dangling (they find

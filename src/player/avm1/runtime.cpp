@@ -900,19 +900,20 @@ Value Runtime::Call(const Value& fn, const Value& thisv, const std::vector<Value
             a.regs.resize(code.registerCount);
             a.sharesRegisters = true;
             unsigned next = 1;
-            // A preload that is also suppressed loads nothing.
+            // Each preload takes the next register; a suppressed this or super
+            // leaves its register empty (arguments are loaded all the same).
             uint16_t flags = code.flags;
+            uint16_t empty = 0;
             if (flags & FN2_SUPPRESS_THIS)
-                flags &= static_cast<uint16_t>(~FN2_PRELOAD_THIS);
-            if (flags & FN2_SUPPRESS_ARGUMENTS)
-                flags &= static_cast<uint16_t>(~FN2_PRELOAD_ARGUMENTS);
+                empty |= FN2_PRELOAD_THIS;
             if (flags & FN2_SUPPRESS_SUPER)
-                flags &= static_cast<uint16_t>(~FN2_PRELOAD_SUPER);
+                empty |= FN2_PRELOAD_SUPER;
             auto preload = [&](uint16_t flag, const Value& v) {
-                if ((flags & flag) && next < a.regs.size())
+                if (!(flags & flag))
+                    return;
+                if (next < a.regs.size() && !(empty & flag))
                     a.regs[next] = v;
-                if (flags & flag)
-                    ++next;
+                ++next;
             };
             Object* target = LiveClipObject(a.target);
             ClipRef clip = target ? target->clip : nullptr;
@@ -925,9 +926,10 @@ Value Runtime::Call(const Value& fn, const Value& thisv, const std::vector<Value
             if (parent || !(code.flags & FN2_PRELOAD_PARENT))
                 preload(FN2_PRELOAD_PARENT, parent ? Value(ClipObject(parent)) : Value());
             preload(FN2_PRELOAD_GLOBAL, Value(global));
-            if (code.flags & FN2_SUPPRESS_ARGUMENTS)
+            // Preloaded or suppressed, these names are no variables.
+            if (code.flags & (FN2_SUPPRESS_ARGUMENTS | FN2_PRELOAD_ARGUMENTS))
                 a.arguments = nullptr;
-            if (code.flags & FN2_SUPPRESS_SUPER)
+            if (code.flags & (FN2_SUPPRESS_SUPER | FN2_PRELOAD_SUPER))
                 a.super = nullptr;
             if (code.flags & (FN2_SUPPRESS_THIS | FN2_PRELOAD_THIS))
                 a.thisIsVariable = false;
@@ -1063,6 +1065,11 @@ Object* Runtime::ClipObject(ClipRef clip) {
     auto it = clipObjects_.find(clip);
     if (it != clipObjects_.end())
         return it->second;
+    // A named shape stands for the clip it is in.
+    if (host->Kind(clip) == CLIP_OTHER) {
+        ClipRef parent = host->Parent(clip);
+        return parent ? ClipObject(parent) : nullptr;
+    }
     Object* proto = clipProto;
     switch (host->Kind(clip)) {
     case CLIP_BUTTON:

@@ -501,7 +501,7 @@ ClipRef FakePlayer::Parent(ClipRef clip) { return Obj(clip)->parent; }
 
 ClipRef FakePlayer::Child(ClipRef parent, const std::string& name, bool caseSensitive) {
     for (auto& child : Obj(parent)->children)
-        if (child.second->kind != avm1::CLIP_OTHER && SameName(child.second->name, name, caseSensitive))
+        if (!child.second->name.empty() && SameName(child.second->name, name, caseSensitive))
             return child.second.get();
     return nullptr;
 }
