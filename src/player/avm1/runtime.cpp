@@ -475,41 +475,39 @@ bool Runtime::Delete(Object* o, const std::string& name) {
 }
 
 void Runtime::Enumerate(Object* o, std::vector<std::string>* names) {
+    // Each object of the chain lists its names newest first; the chain is
+    // listed from its far end (the prototypes' names come first). A name
+    // seen nearer (enumerable or not) hides the same name further on.
+    o = Own(o);
+    std::vector<std::vector<std::string>> levels;
     std::vector<std::string> seen;
-    auto add = [&](const std::string& name) {
+    auto fresh = [&](const std::string& name) {
         for (const std::string& s : seen)
             if (EqualNames(s, name, caseSensitive))
-                return;
+                return false;
         seen.push_back(name);
-        names->push_back(name);
+        return true;
     };
-    if (o && o->kind == Kind::CLIP) {
-        Object* live = LiveClipObject(o);
-        if (!live)
-            return;
-        o = live;
-    }
     int depth = 0;
     for (Object* p = o; p && depth < MaxProtoDepth; p = p->Proto(caseSensitive), ++depth) {
+        levels.emplace_back();
         for (size_t i = p->props.Size(); i-- > 0;) {
             const Property& prop = p->props.At(i);
-            if (prop.flags & PROP_DONT_ENUM) {
-                // A hidden name still shadows the same name further down.
-                seen.push_back(prop.name);
-                continue;
-            }
-            add(prop.name);
+            if (fresh(prop.name) && !(prop.flags & PROP_DONT_ENUM))
+                levels.back().push_back(prop.name);
         }
         if (p->kind == Kind::CLIP && p->clip) {
             std::vector<ClipRef> children;
             host->Children(p->clip, &children);
             for (size_t i = children.size(); i-- > 0;) {
                 std::string name = host->Name(children[i]);
-                if (!name.empty())
-                    add(name);
+                if (!name.empty() && fresh(name))
+                    levels.back().push_back(name);
             }
         }
     }
+    for (size_t l = levels.size(); l-- > 0;)
+        names->insert(names->end(), levels[l].begin(), levels[l].end());
 }
 
 uint32_t Runtime::LengthOf(Object* o) {
@@ -1246,6 +1244,8 @@ void Runtime::ClipCreated(ClipRef clip, const std::string& exportName) {
     Value prototype = Get(Value(ctor), "prototype");
     if (prototype.IsObject())
         SetOwn(o, "__proto__", prototype, PROP_DONT_ENUM | PROP_DONT_DELETE);
+    // A clip of a registered class carries both names of its constructor.
+    SetOwn(o, "constructor", Value(ctor), PROP_DONT_ENUM);
     if (version >= 6)
         SetOwn(o, "__constructor__", Value(ctor), PROP_DONT_ENUM);
     EnterEntry();
