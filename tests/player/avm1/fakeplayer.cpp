@@ -134,7 +134,7 @@ void FakePlayer::Collect(DisplayObject* o, std::vector<DisplayObject*>* out) {
 std::string FakePlayer::NewInstanceName() { return "instance" + std::to_string(nextInstance_++); }
 
 DisplayObject* FakePlayer::NewObject(DisplayObject* parent, uint16_t character, int depth, const std::string& name,
-                                     bool dynamic) {
+                                     bool dynamic, bool autoName) {
     std::unique_ptr<DisplayObject> o(new DisplayObject);
     o->parent = parent;
     o->character = character;
@@ -152,7 +152,8 @@ DisplayObject* FakePlayer::NewObject(DisplayObject* parent, uint16_t character, 
     }
     o->depth = depth;
     o->name = name;
-    if (o->name.empty() && o->kind != avm1::CLIP_OTHER)
+    // Unnamed placements get "instanceN"; a name given empty stays empty.
+    if (autoName && o->name.empty() && o->kind != avm1::CLIP_OTHER)
         o->name = NewInstanceName();
     o->dynamic = dynamic;
     o->created = nextCreated_++;
@@ -166,7 +167,7 @@ DisplayObject* FakePlayer::NewObject(DisplayObject* parent, uint16_t character, 
 
 DisplayObject* FakePlayer::Place(DisplayObject* parent, const PlaceRecord& record, bool dynamic,
                                  const std::string& name, int depth) {
-    DisplayObject* o = NewObject(parent, record.character, depth, name, dynamic);
+    DisplayObject* o = NewObject(parent, record.character, depth, name, dynamic, !dynamic && !record.hasName);
     if (record.hasMatrix) {
         o->matrix = record.matrix;
         Decompose(o);
@@ -723,7 +724,7 @@ ClipRef FakePlayer::DuplicateClip(ClipRef clip, const std::string& name, int dep
     int d = depth + ScriptDepthBase;
     if (!ClearDepth(parent, d))
         return nullptr;
-    DisplayObject* copy = NewObject(parent, model.character, d, name, true);
+    DisplayObject* copy = NewObject(parent, model.character, d, name, true, false);
     copyLook(model, copy);
     Settle(copy);
     return copy;
@@ -753,7 +754,7 @@ ClipRef FakePlayer::CreateEmptyClip(ClipRef parentRef, const std::string& name, 
     int d = depth + ScriptDepthBase;
     if (!ClearDepth(parent, d))
         return nullptr;
-    DisplayObject* o = NewObject(parent, 0, d, name, true);
+    DisplayObject* o = NewObject(parent, 0, d, name, true, false);
     Settle(o);
     return o;
 }
@@ -764,7 +765,7 @@ ClipRef FakePlayer::CreateTextField(ClipRef parentRef, const std::string& name, 
     int d = depth + ScriptDepthBase;
     if (!ClearDepth(parent, d))
         return nullptr;
-    DisplayObject* o = NewObject(parent, 0, d, name, true);
+    DisplayObject* o = NewObject(parent, 0, d, name, true, false);
     o->kind = avm1::CLIP_TEXT;
     o->timeline = nullptr;
     o->matrix.tx = box.xMin * 20;

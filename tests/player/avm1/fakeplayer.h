@@ -110,7 +110,7 @@ private:
     DisplayObject* Place(DisplayObject* parent, const PlaceRecord& record, bool dynamic, const std::string& name,
                          int depth);
     DisplayObject* NewObject(DisplayObject* parent, uint16_t character, int depth, const std::string& name,
-                             bool dynamic);
+                             bool dynamic, bool autoName);
     void Settle(DisplayObject* o);
     void Remove(DisplayObject* o);
     bool ClearDepth(DisplayObject* parent, int depth);
