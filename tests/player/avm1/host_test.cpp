@@ -21,6 +21,8 @@ public:
     void GetUrl(const std::string& url, const std::string& target, int method) override {
         urls.push_back(url + "|" + target + "|" + std::to_string(method));
     }
+    std::vector<std::string> stops;
+    void ScriptStopped(const std::string& reason) override { stops.push_back(reason); }
 };
 
 MovieSpec OneFrame(const Assembler& a, int version = 8) {
@@ -153,6 +155,20 @@ TEST(Avm1Host, ReleaseIsSafeTwiceAndCallsAfterItDoNothing) {
     EXPECT_FALSE(vm.CallMethod(player.Root(), "onLoad"));
     mvAvm never;
     never.Release();
+}
+
+TEST(Avm1Host, AFrameWhoseScriptsKeepQueueingIsCutShort) {
+    // Frame 1 goes to frame 2, whose script goes back to frame 1: each
+    // queues the other for ever within one frame.
+    MovieSpec spec;
+    spec.frames.push_back(Assembler().GotoFrame(1).Bytes());
+    spec.frames.push_back(Assembler().GotoFrame(0).Bytes());
+    RecordingPlayer player;
+    std::string error;
+    ASSERT_TRUE(player.Load(BuildSwf(spec), &error)) << error;
+    player.Machine().SetActionLimit(1000);
+    player.Run(2);
+    EXPECT_FALSE(player.stops.empty());
 }
 
 } // namespace

@@ -300,4 +300,41 @@ TEST(Avm1Interpreter, JumpsLeavingAWithBlockPopItsScope) {
     EXPECT_EQ(Play(a), "object\ntimeline\n");
 }
 
+TEST(Avm1Interpreter, BlocksOfOneFrameShareTheStack) {
+    // The placed clip's block runs first (its placement comes before the
+    // root's script) and leaves a name and a value; the root's sets them.
+    MovieSpec spec;
+    Assembler first, second;
+    first.Push("left").Push("over");
+    second.Op(ACT_SET_VARIABLE).GetVariable("left").Trace();
+    SpriteSpec sprite;
+    sprite.id = 1;
+    sprite.frames.push_back(first.Bytes());
+    spec.sprites.push_back(sprite);
+    spec.placements.push_back({1, 1, 1, "clip"});
+    spec.frames.push_back(second.Bytes());
+    // A block of the next frame finds the stack empty again.
+    spec.frames.push_back(Assembler().Op(ACT_TRACE).Op(ACT_STOP).Bytes());
+    EXPECT_EQ(RunMovie(spec, 2), "over\nundefined\n");
+}
+
+TEST(Avm1Interpreter, Function2RegistersPastItsCountReachTheBlocks) {
+    // f has one register of its own (r0); r1 and up are the block's.
+    Assembler body;
+    body.PushRegister(1).Trace().Push(9.0).StoreRegister(2).Op(ACT_POP);
+    Assembler a;
+    a.Push(5.0).StoreRegister(1).Op(ACT_POP);
+    a.DefineFunction2("f", 1, 0, {}, body).Push(0.0).Push("f").Op(ACT_CALL_FUNCTION).Op(ACT_POP);
+    a.PushRegister(2).Trace();
+    EXPECT_EQ(Play(a), "5\n9\n");
+}
+
+TEST(Avm1Interpreter, TellTargetOfAMissingClipReachesTheRoot) {
+    Assembler a;
+    a.Push("where").Push("root").Op(ACT_SET_VARIABLE);
+    a.Record(ACT_SET_TARGET, {'n', 'o', 'n', 'e', 0}).GetVariable("where").Trace();
+    a.Record(ACT_SET_TARGET, {0});
+    EXPECT_EQ(Play(a), "root\n");
+}
+
 } // namespace
