@@ -39,12 +39,12 @@ void Measure(const char* name, const Assembler& setup, const Assembler& loop, in
         code.Op(b);
     for (uint8_t b : Loop(count, loop).Code())
         code.Op(b);
-    MovieSpec spec;
-    spec.version = 8;
-    spec.frames.push_back(code.Bytes());
+    TestMovie movie;
+    movie.version = 8;
+    movie.frames.push_back(code.Bytes());
     FakePlayer player;
     std::string error;
-    if (!player.Load(BuildSwf(spec), &error)) {
+    if (!player.Load(BuildSwf(movie), &error)) {
         std::printf("%s: %s\n", name, error.c_str());
         return;
     }

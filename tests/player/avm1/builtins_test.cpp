@@ -206,11 +206,11 @@ TEST(Avm1Builtins, IntervalsRunBetweenFrames) {
     first.Push("id");
     PushArgs(first, {V("tick"), N(1)});
     first.Push("setInterval").Op(ACT_CALL_FUNCTION).Op(ACT_SET_VARIABLE);
-    MovieSpec spec;
-    spec.frames.push_back(first.Bytes());
-    spec.frames.push_back(Assembler().Trace("frame 2").Bytes());
-    spec.frames.push_back(Assembler().Trace("frame 3").Op(ACT_STOP).Bytes());
-    EXPECT_EQ(RunMovie(spec, 3), "tick\nframe 2\nframe 3\n");
+    TestMovie movie;
+    movie.frames.push_back(first.Bytes());
+    movie.frames.push_back(Assembler().Trace("frame 2").Bytes());
+    movie.frames.push_back(Assembler().Trace("frame 3").Op(ACT_STOP).Bytes());
+    EXPECT_EQ(RunMovie(movie, 3), "tick\nframe 2\nframe 3\n");
 }
 
 } // namespace

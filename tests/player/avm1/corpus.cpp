@@ -3,6 +3,8 @@
 #include "fakeplayer.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -85,6 +87,20 @@ CaseResult RunCase(const std::string& traceDir, const std::string& name) {
     result.output = player.Output();
     result.passed = result.output == result.expected;
     return result;
+}
+
+std::string CaseKey(const std::string& traceDir, const std::string& name) {
+    std::string swf = ReadAll(fs::path(traceDir) / name / "test.swf");
+    if (swf.empty())
+        return std::string();
+    uint64_t hash = 14695981039346656037ull;
+    for (unsigned char c : swf) {
+        hash ^= c;
+        hash *= 1099511628211ull;
+    }
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+    return text;
 }
 
 std::vector<std::string> ReadNameList(const std::string& path) {

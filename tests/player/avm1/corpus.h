@@ -25,7 +25,12 @@ struct CaseResult {
 
 CaseResult RunCase(const std::string& traceDir, const std::string& name);
 
-// The names of the known-pass list file, one a line ("#" starts a comment).
+// A movie's key in the known-pass list: the 64-bit FNV-1a hash of its
+// test.swf as 16 hex digits ("" when it cannot be read). Keys rather than
+// folder names keep the list independent of how the corpus names things.
+std::string CaseKey(const std::string& traceDir, const std::string& name);
+
+// The entries of a list file, one a line ("#" starts a comment).
 std::vector<std::string> ReadNameList(const std::string& path);
 
 } // namespace swftest

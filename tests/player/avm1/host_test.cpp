@@ -25,11 +25,11 @@ public:
     void ScriptStopped(const std::string& reason) override { stops.push_back(reason); }
 };
 
-MovieSpec OneFrame(const Assembler& a, int version = 8) {
-    MovieSpec spec;
-    spec.version = version;
-    spec.frames.push_back(a.Bytes());
-    return spec;
+TestMovie OneFrame(const Assembler& a, int version = 8) {
+    TestMovie movie;
+    movie.version = version;
+    movie.frames.push_back(a.Bytes());
+    return movie;
 }
 
 TEST(Avm1Host, ConfigurationVariablesExistBeforeTheFirstFrame) {
@@ -50,11 +50,11 @@ TEST(Avm1Host, FsCommandsReachTheHostAndQuitEndsTheMovie) {
     // The stack form (GetURL2), as fscommand() with expressions compiles.
     a.Push("FSCommand:").Push("trapallkeys").Op(ACT_STRING_ADD).Push("false").Record(ACT_GET_URL2, {0});
     a.GetUrl("http://example.com/", "_blank");
-    MovieSpec spec = OneFrame(a);
-    spec.frames.push_back(Assembler().Trace("frame 2").Bytes());
+    TestMovie movie = OneFrame(a);
+    movie.frames.push_back(Assembler().Trace("frame 2").Bytes());
     RecordingPlayer player;
     std::string error;
-    ASSERT_TRUE(player.Load(BuildSwf(spec), &error)) << error;
+    ASSERT_TRUE(player.Load(BuildSwf(movie), &error)) << error;
     player.Run(2);
     std::vector<std::string> expected = {"fullscreen|true", "quit|", "trapallkeys|false"};
     EXPECT_EQ(player.commands, expected);
@@ -64,18 +64,18 @@ TEST(Avm1Host, FsCommandsReachTheHostAndQuitEndsTheMovie) {
 }
 
 // A movie with a sprite (id 1, exported as "box") placed as "clip".
-MovieSpec WithClip(const Assembler& script, int version = 8) {
-    MovieSpec spec;
-    spec.version = version;
-    SpriteSpec sprite;
+TestMovie WithClip(const Assembler& script, int version = 8) {
+    TestMovie movie;
+    movie.version = version;
+    TestSprite sprite;
     sprite.id = 1;
     sprite.exportName = "box";
     sprite.frames.push_back({});
     sprite.frames.push_back({});
-    spec.sprites.push_back(sprite);
-    spec.placements.push_back({1, 1, 1, "clip"});
-    spec.frames.push_back(script.Bytes());
-    return spec;
+    movie.sprites.push_back(sprite);
+    movie.placements.push_back({1, 1, 1, "clip"});
+    movie.frames.push_back(script.Bytes());
+    return movie;
 }
 
 TEST(Avm1Host, DisplayPropertiesAndPaths) {
@@ -160,12 +160,12 @@ TEST(Avm1Host, ReleaseIsSafeTwiceAndCallsAfterItDoNothing) {
 TEST(Avm1Host, AFrameWhoseScriptsKeepQueueingIsCutShort) {
     // Frame 1 goes to frame 2, whose script goes back to frame 1: each
     // queues the other for ever within one frame.
-    MovieSpec spec;
-    spec.frames.push_back(Assembler().GotoFrame(1).Bytes());
-    spec.frames.push_back(Assembler().GotoFrame(0).Bytes());
+    TestMovie movie;
+    movie.frames.push_back(Assembler().GotoFrame(1).Bytes());
+    movie.frames.push_back(Assembler().GotoFrame(0).Bytes());
     RecordingPlayer player;
     std::string error;
-    ASSERT_TRUE(player.Load(BuildSwf(spec), &error)) << error;
+    ASSERT_TRUE(player.Load(BuildSwf(movie), &error)) << error;
     player.Machine().SetActionLimit(1000);
     player.Run(2);
     EXPECT_FALSE(player.stops.empty());

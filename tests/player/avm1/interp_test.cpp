@@ -233,10 +233,10 @@ TEST(Avm1Interpreter, AnEndlessLoopIsStoppedAndTheMovieGoesOn) {
     Assembler loop;
     Assembler::Label top = loop.NewLabel();
     loop.Trace("start").Bind(top).Jump(top);
-    MovieSpec spec;
-    spec.frames.push_back(loop.Bytes());
-    spec.frames.push_back(Assembler().Trace("frame 2").Op(ACT_STOP).Bytes());
-    EXPECT_EQ(RunMovie(spec, 2), "start\nframe 2\n");
+    TestMovie movie;
+    movie.frames.push_back(loop.Bytes());
+    movie.frames.push_back(Assembler().Trace("frame 2").Op(ACT_STOP).Bytes());
+    EXPECT_EQ(RunMovie(movie, 2), "start\nframe 2\n");
 }
 
 TEST(Avm1Interpreter, EndlessRecursionIsStoppedAndTheMovieGoesOn) {
@@ -244,10 +244,10 @@ TEST(Avm1Interpreter, EndlessRecursionIsStoppedAndTheMovieGoesOn) {
     body.Push(0.0).Push("f").Op(ACT_CALL_FUNCTION).Op(ACT_RETURN);
     Assembler first;
     first.DefineFunction("f", {}, body).Push(0.0).Push("f").Op(ACT_CALL_FUNCTION).Trace("not reached");
-    MovieSpec spec;
-    spec.frames.push_back(first.Bytes());
-    spec.frames.push_back(Assembler().Trace("frame 2").Op(ACT_STOP).Bytes());
-    EXPECT_EQ(RunMovie(spec, 2), "frame 2\n");
+    TestMovie movie;
+    movie.frames.push_back(first.Bytes());
+    movie.frames.push_back(Assembler().Trace("frame 2").Op(ACT_STOP).Bytes());
+    EXPECT_EQ(RunMovie(movie, 2), "frame 2\n");
 }
 
 TEST(Avm1Interpreter, DamagedBlocksStopWhereTheDamageBegins) {
@@ -303,19 +303,19 @@ TEST(Avm1Interpreter, JumpsLeavingAWithBlockPopItsScope) {
 TEST(Avm1Interpreter, BlocksOfOneFrameShareTheStack) {
     // The placed clip's block runs first (its placement comes before the
     // root's script) and leaves a name and a value; the root's sets them.
-    MovieSpec spec;
+    TestMovie movie;
     Assembler first, second;
     first.Push("left").Push("over");
     second.Op(ACT_SET_VARIABLE).GetVariable("left").Trace();
-    SpriteSpec sprite;
+    TestSprite sprite;
     sprite.id = 1;
     sprite.frames.push_back(first.Bytes());
-    spec.sprites.push_back(sprite);
-    spec.placements.push_back({1, 1, 1, "clip"});
-    spec.frames.push_back(second.Bytes());
+    movie.sprites.push_back(sprite);
+    movie.placements.push_back({1, 1, 1, "clip"});
+    movie.frames.push_back(second.Bytes());
     // A block of the next frame finds the stack empty again.
-    spec.frames.push_back(Assembler().Op(ACT_TRACE).Op(ACT_STOP).Bytes());
-    EXPECT_EQ(RunMovie(spec, 2), "over\nundefined\n");
+    movie.frames.push_back(Assembler().Op(ACT_TRACE).Op(ACT_STOP).Bytes());
+    EXPECT_EQ(RunMovie(movie, 2), "over\nundefined\n");
 }
 
 TEST(Avm1Interpreter, Function2RegistersPastItsCountReachTheBlocks) {

@@ -89,13 +89,13 @@ TEST(Avm1Mutation, DamagedBlocksRunToAnEnd) {
     // MUTATION_COUNT runs more cases by hand (with the sanitizers, say).
     int count = std::getenv("MUTATION_COUNT") ? std::atoi(std::getenv("MUTATION_COUNT")) : 600;
     for (int i = 0; i < count; ++i) {
-        MovieSpec spec;
-        spec.version = versions[r.Below(6)];
-        spec.frames.push_back(Mutate(seeds[r.Below(seeds.size())], r));
-        spec.frames.push_back(Mutate(seeds[r.Below(seeds.size())], r));
+        TestMovie movie;
+        movie.version = versions[r.Below(6)];
+        movie.frames.push_back(Mutate(seeds[r.Below(seeds.size())], r));
+        movie.frames.push_back(Mutate(seeds[r.Below(seeds.size())], r));
         FakePlayer player;
         std::string error;
-        ASSERT_TRUE(player.Load(BuildSwf(spec), &error)) << error;
+        ASSERT_TRUE(player.Load(BuildSwf(movie), &error)) << error;
         // Mutations make endless loops easily; a lower limit keeps this quick.
         player.Machine().SetActionLimit(20000);
         player.Run(3);

@@ -8,31 +8,31 @@
 
 namespace swftest {
 
-struct SpriteSpec {
+struct TestSprite {
     uint16_t id = 0;
     std::vector<std::vector<uint8_t>> frames; // one DoAction per frame (empty: none)
     std::string exportName;
 };
 
-struct PlacementSpec {
+struct TestPlacement {
     int frame = 1; // root frame that places it
     uint16_t character = 0;
     uint16_t depth = 1;
     std::string name;
 };
 
-struct MovieSpec {
+struct TestMovie {
     int version = 8;
     std::vector<std::vector<uint8_t>> frames; // root DoAction per frame (empty: none)
-    std::vector<SpriteSpec> sprites;
-    std::vector<PlacementSpec> placements;
+    std::vector<TestSprite> sprites;
+    std::vector<TestPlacement> placements;
 };
 
 // An uncompressed SWF file of the movie.
-std::string BuildSwf(const MovieSpec& spec);
+std::string BuildSwf(const TestMovie& movie);
 
 // Plays the movie for frames frames on the FakePlayer; the trace output.
-std::string RunMovie(const MovieSpec& spec, int frames);
+std::string RunMovie(const TestMovie& movie, int frames);
 // One frame of code in a movie of that version.
 std::string RunCode(const std::vector<uint8_t>& code, int version = 8);
 

@@ -1,7 +1,8 @@
 // avm1_tracerun: plays the trace corpus on the FakePlayer and prints, per
 // movie, PASS or FAIL, then "passed N of M trace tests". With a movie's
-// name it plays that one and prints its output and the expected output.
-//   avm1_tracerun [--list] [NAME]
+// name it plays that one and prints its output and the expected output;
+// --keys prints the keys of the movies that pass (the known-pass list).
+//   avm1_tracerun [--keys] [NAME]
 #include "corpus.h"
 
 #include <cstdio>
@@ -15,7 +16,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "avm1_tracerun: no trace corpus (set MS_SWF_CORPUS)\n");
         return 2;
     }
-    bool listOnly = argc > 1 && std::strcmp(argv[1], "--list") == 0;
+    bool listOnly = argc > 1 && std::strcmp(argv[1], "--keys") == 0;
     if (argc > 1 && !listOnly) {
         CaseResult r = RunCase(dir, argv[1]);
         if (!r.loaded) {
@@ -34,7 +35,7 @@ int main(int argc, char** argv) {
             ++passed;
         if (listOnly) {
             if (r.passed)
-                std::printf("%s\n", name.c_str());
+                std::printf("%s\n", CaseKey(dir, name).c_str());
         } else {
             std::printf("%s %s%s%s\n", r.passed ? "PASS" : "FAIL", name.c_str(), r.loaded ? "" : ": ",
                         r.loaded ? "" : r.error.c_str());
