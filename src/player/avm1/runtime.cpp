@@ -335,9 +335,19 @@ Value Runtime::GetFrom(Object* o, const std::string& name, const Value& given, b
     if (found)
         return Value();
     if (version >= 6 && !IsName(name, "__resolve", caseSensitive)) {
-        Property* resolver = Lookup(start, "__resolve");
-        if (resolver && !resolver->IsVirtual() && resolver->value.IsObject() && resolver->value.object->IsFunction())
-            return Call(resolver->value, thisv, {Value(name)});
+        // The nearest __resolve that is a function answers; one that is a
+        // primitive or a clip is passed over, any other object ends the search.
+        int depth = 0;
+        for (Object* p = start; p && depth < MaxProtoDepth; p = p->Proto(caseSensitive), ++depth) {
+            Property* resolver = p->FindOwn("__resolve", caseSensitive);
+            if (!resolver || resolver->IsVirtual() || !Visible(*resolver))
+                continue;
+            const Value& r = resolver->value;
+            if (r.IsObject() && r.object->IsFunction())
+                return Call(r, thisv, {Value(name)});
+            if (r.IsObject() && r.object->kind != Kind::CLIP)
+                break;
+        }
     }
     return Value();
 }
@@ -561,6 +571,13 @@ double Runtime::ToNumber(const Value& v) {
     return NAN;
 }
 
+// Conversions find toString and valueOf as ordinary properties (getters
+// included) but never ask __resolve.
+Value Runtime::ConversionMethod(Object* o, const char* name, const Value& thisv) {
+    bool found = false;
+    return GetFrom(o, name, thisv, &found);
+}
+
 std::string Runtime::ToString(const Value& v) {
     switch (v.type) {
     case Type::UNDEFINED:
@@ -583,7 +600,7 @@ std::string Runtime::ToString(const Value& v) {
         ClipRef clip = LiveClip(o);
         return clip ? TargetPath(clip, false) : std::string();
     }
-    Value method = GetFrom(o, "toString", v);
+    Value method = ConversionMethod(o, "toString", v);
     if (method.IsObject() && method.object->IsFunction()) {
         Value r = Call(method, v, {});
         if (r.IsString())
@@ -624,14 +641,14 @@ Value Runtime::ToPrimitive(const Value& v, bool stringHint) {
     if (o->kind == Kind::CLIP)
         return stringHint ? Value(ToString(v)) : v;
     if (stringHint || o->kind == Kind::DATE) {
-        Value method = GetFrom(o, "toString", v);
+        Value method = ConversionMethod(o, "toString", v);
         if (method.IsObject() && method.object->IsFunction()) {
             Value r = Call(method, v, {});
             if (!r.IsObject() || Unwinding())
                 return r;
         }
     }
-    Value method = GetFrom(o, "valueOf", v);
+    Value method = ConversionMethod(o, "valueOf", v);
     if (!method.IsObject() || !method.object->IsFunction())
         return Value();
     Value r = Call(method, v, {});

@@ -282,6 +282,7 @@ public:
 
 private:
     bool Equals(const Value& a, const Value& b);
+    Value ConversionMethod(Object* o, const char* name, const Value& thisv);
     void Mark(Object* o, std::vector<Object*>& work);
     void MarkValue(const Value& v, std::vector<Object*>& work);
     std::vector<Object*> objects_;
