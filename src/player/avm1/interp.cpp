@@ -21,6 +21,8 @@ enum class Exit { END, JUMP, RETURN, UNWIND };
 
 // With blocks nest at most this deep (8 in version 5 movies).
 const int MaxWithDepth = 16;
+// Values the stack may hold.
+const size_t MaxStack = 1u << 18;
 
 class Interpreter {
 public:
@@ -50,7 +52,14 @@ private:
         rt_.stack.pop_back();
         return v;
     }
-    void Push(Value v) { rt_.stack.push_back(std::move(v)); }
+    void Push(Value v) {
+        // A loop that only pushes would fill the memory before the action limit.
+        if (rt_.stack.size() >= MaxStack) {
+            rt_.Abort("a script filled the stack");
+            return;
+        }
+        rt_.stack.push_back(std::move(v));
+    }
     Value& Top() {
         if (rt_.stack.size() <= a_.stackBase)
             rt_.stack.emplace_back();

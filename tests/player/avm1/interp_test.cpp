@@ -250,6 +250,23 @@ TEST(Avm1Interpreter, EndlessRecursionIsStoppedAndTheMovieGoesOn) {
     EXPECT_EQ(RunMovie(movie, 2), "frame 2\n");
 }
 
+TEST(Avm1Interpreter, LoopsThatFillMemoryAreStopped) {
+    // One pushes for ever; one doubles a string for ever.
+    Assembler pusher;
+    Assembler::Label top = pusher.NewLabel();
+    pusher.Bind(top).Push(1.0).Jump(top);
+    Assembler doubler;
+    Assembler::Label again = doubler.NewLabel();
+    doubler.Push("s").Push("x").Op(ACT_SET_VARIABLE);
+    doubler.Bind(again).Push("s").GetVariable("s").GetVariable("s").Op(ACT_ADD2).Op(ACT_SET_VARIABLE).Jump(again);
+    for (const Assembler* a : {&pusher, &doubler}) {
+        TestMovie movie;
+        movie.frames.push_back(a->Bytes());
+        movie.frames.push_back(Assembler().Trace("frame 2").Op(ACT_STOP).Bytes());
+        EXPECT_EQ(RunMovie(movie, 2), "frame 2\n");
+    }
+}
+
 TEST(Avm1Interpreter, DamagedBlocksStopWhereTheDamageBegins) {
     Assembler good;
     good.Trace("before");
