@@ -10,8 +10,10 @@
 //
 // Calls from the engine arrive only while the player is inside one of
 // mvAvm's functions (mvavm.h), on the same thread. A host function may change
-// the display list (GotoFrame places and removes objects); it must not call
-// back into mvAvm except for QueueActions, ClipCreated and ClipRemoved.
+// the display list (GotoFrame places and removes objects) and call back into
+// mvAvm for what that entails (RunActions, RunInitActions, QueueActions,
+// QueueMethod, CallMethod, ClipCreated, ClipRemoved); it must not call
+// RunQueue, Tick, Collect or Release.
 //
 // Units are those scripts see: pixels, degrees, percent; depths as scripts
 // number them (a timeline depth d is script depth d - 16384); frames from 1.
