@@ -34,8 +34,10 @@ LRESULT mvSaver::OnTimer(WPARAM wParam, LPARAM lParam) {
     if (mode == MODE_SAVER && !verifying && !closing && pak.processId) {
         DWORD owner = 0;
         GetWindowThreadProcessId(GetForegroundWindow(), &owner);
-        if (owner == pak.processId)
+        if (owner == pak.processId) {
             SetForegroundWindow(hwnd);
+            SetFocus(hwnd);
+        }
     }
     return CSAVER::OnTimer(wParam, lParam);
 }

@@ -38,7 +38,8 @@ void ConfigPath(const char* playerPath, char* out) { ReplaceExtension(out, playe
 } // namespace
 
 bool mvPak::Launch(HWND saverWindow, const char* query, bool inPreview) {
-    if (query) {
+    // No query file is left beside a player that is not there to read it.
+    if (query && FileExists(playerPath)) {
         // Failing to write the query is not fatal: the player starts with an older one.
         char config[PATH_SIZE];
         ConfigPath(playerPath, config);
@@ -134,7 +135,9 @@ void mvPak::AdoptPlayerWindow(HWND saverWindow, bool inPreview) {
         MoveWindow(playerWindow, 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), TRUE);
     // What the window drew before it turned layered may not carry over.
     RedrawWindow(playerWindow, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+    // Keys go to the focus, which the attached player's thread shares.
     SetForegroundWindow(saverWindow);
+    SetFocus(saverWindow);
 }
 
 void mvPak::KeepPlayerAdopted(HWND saverWindow, bool inPreview) {

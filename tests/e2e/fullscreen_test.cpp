@@ -110,7 +110,11 @@ TEST(FullScreen, KeyOrButtonEndsTheRun) {
         SCOPED_TRACE(a.name);
         FullScreenSaver saver;
         ASSERT_TRUE(saver.Start());
+        // Typed input can be lost while the window manager moves the focus
+        // about; a person would press again, and so does the test, twice at most.
         a.act(saver.window);
+        for (int again = 0; again < 2 && !saver.process.WaitExit(5000); ++again)
+            a.act(saver.window);
         EXPECT_TRUE(saver.Ended());
     }
 }

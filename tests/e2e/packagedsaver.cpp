@@ -156,14 +156,23 @@ HWND PackagedSaver::WaitForAdoptedPlayer(HWND parent, DWORD timeoutMs) const {
         return nullptr;
     }
     // Full screen the saver takes the keys back once the player is adopted.
-    if (!parent && !WaitUntil([&] { return GetForegroundWindow() == window; }, timeoutMs)) {
+    auto keysComeHere = [&] {
+        GUITHREADINFO info = {};
+        info.cbSize = sizeof info;
+        return GetForegroundWindow() == window &&
+               GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) && info.hwndFocus == window;
+    };
+    if (!parent && !WaitUntil(keysComeHere, timeoutMs)) {
         HWND front = GetForegroundWindow();
         char name[64] = "";
         GetClassNameA(front, name, sizeof name);
         DWORD pid = 0;
         GetWindowThreadProcessId(front, &pid);
-        ADD_FAILURE() << "the saver is not in front; the foreground is " << front << " of class \"" << name
-                      << "\" of process " << pid << " (saver " << saver.Id() << ")";
+        GUITHREADINFO info = {};
+        info.cbSize = sizeof info;
+        GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info);
+        ADD_FAILURE() << "the keys do not come to the saver; the foreground is " << front << " of class \"" << name
+                      << "\" of process " << pid << " (saver " << saver.Id() << "), the focus " << info.hwndFocus;
         return nullptr;
     }
     return player;
