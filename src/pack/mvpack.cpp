@@ -184,7 +184,7 @@ int Build(const BuildArgs& a) {
     if (!a.picture.empty()) {
         if (!picture.Read(a.picture))
             return Fail(a.picture, "cannot read the file");
-        std::string why = CheckPicture(picture.data);
+        std::string why = CheckPicture(a.picture, picture.data);
         if (!why.empty())
             return Fail(a.picture, why);
     }

@@ -14,8 +14,10 @@ struct Bytes {
 
 // An executable in the portable-executable format ("MZ", then "PE\0\0").
 bool IsWindowsProgram(const std::string& data);
-// Why a picture is refused, or empty when it is a BMP our reader takes.
-std::string CheckPicture(const std::string& data);
+// Why the picture file at path is refused, or empty when the settings
+// dialog's reader (DibReadFile) takes it: that reader alone decides. data,
+// the file's bytes, serves only to name the fault.
+std::string CheckPicture(const std::string& path, const std::string& data);
 // An SWF file, plain ("FWS") or compressed ("CWS").
 bool IsMovie(const std::string& data);
 
