@@ -71,7 +71,9 @@ std::string FlagText(DWORD bits, const std::vector<std::pair<DWORD, const char*>
     return text;
 }
 
-std::string Quoted(const char* field, size_t size) { return "\"" + std::string(field, strnlen(field, size)) + "\""; }
+std::string Quoted(const char* field, size_t size) {
+    return "\"" + std::string(field, strnlen(field, size)) + "\"";
+}
 
 int Info(const std::string& path) {
     Bytes file;
@@ -92,11 +94,11 @@ int Info(const std::string& path) {
     printf("%s: packaged saver\n", path.c_str());
     printf("  magic             MVP2\n");
     printf("  flags             %s\n", FlagText(t.flags, {{FLAG_EXTERNAL, "External"},
-                                                           {FLAG_FORCE_MAXIMIZE, "ForceMaximize"},
-                                                           {FLAG_RUN_PREVIEW, "RunPreview"},
-                                                           {FLAG_TWO_WAY_SOUND, "TwoWaySound"},
-                                                           {FLAG_THREE_WAY_SOUND, "ThreeWaySound"}})
-                                            .c_str());
+                                                          {FLAG_FORCE_MAXIMIZE, "ForceMaximize"},
+                                                          {FLAG_RUN_PREVIEW, "RunPreview"},
+                                                          {FLAG_TWO_WAY_SOUND, "TwoWaySound"},
+                                                          {FLAG_THREE_WAY_SOUND, "ThreeWaySound"}})
+                                           .c_str());
     printf("  pictureOffset     %lu\n", static_cast<unsigned long>(t.pictureOffset));
     printf("  playerOffset      %lu\n", static_cast<unsigned long>(t.playerOffset));
     printf("  playerEnd         %lu\n", static_cast<unsigned long>(t.playerEnd));
@@ -184,9 +186,14 @@ int Build(const BuildArgs& a) {
     if (!a.picture.empty()) {
         if (!picture.Read(a.picture))
             return Fail(a.picture, "cannot read the file");
-        std::string why = CheckPicture(a.picture, picture.data);
+        size_t readSize = 0;
+        std::string why = CheckPicture(a.picture, picture.data, &readSize);
         if (!why.empty())
             return Fail(a.picture, why);
+        // The reader fills pixels cut short with zeros when it reads the file
+        // alone; in the package it would take the player's bytes for them.
+        if (picture.data.size() < readSize)
+            picture.data.resize(readSize, '\0');
     }
 
     mvTrailer t = {};
@@ -222,9 +229,8 @@ int Build(const BuildArgs& a) {
 int ParseBuild(int argc, char** argv) {
     BuildArgs a;
     std::map<std::string, std::string*> values = {
-        {"--module", &a.module},     {"--player", &a.player},     {"--movie", &a.movie},
-        {"--picture", &a.picture},   {"--settings", &a.settings}, {"-o", &a.output},
-        {"--output", &a.output},
+        {"--module", &a.module},     {"--player", &a.player}, {"--movie", &a.movie},   {"--picture", &a.picture},
+        {"--settings", &a.settings}, {"-o", &a.output},       {"--output", &a.output},
     };
     for (int i = 2; i < argc; ++i) {
         std::string arg = argv[i];

@@ -80,7 +80,7 @@ std::string PictureFault(int result, const std::string& data) {
 
 } // namespace
 
-std::string CheckPicture(const std::string& path, const std::string& data) {
+std::string CheckPicture(const std::string& path, const std::string& data, size_t* readSize) {
     FileBox* file = OpenFileBox(path.c_str(), GENERIC_READ, FILE_SHARE_READ);
     if (!file)
         return PictureFault(IMG_ERR_OPEN, data);
@@ -88,7 +88,17 @@ std::string CheckPicture(const std::string& path, const std::string& data) {
     int result = DibReadFile(&image, file);
     CloseFileBox(file);
     DibFree(&image);
-    return result == IMG_OK ? "" : PictureFault(result, data);
+    if (result != IMG_OK)
+        return PictureFault(result, data);
+    // The reader takes the plain rows whole, or the encoded bytes the file's
+    // header names; decoding has since reset that header.
+    BITMAPINFOHEADER info;
+    memcpy(&info, data.data() + 14, sizeof info);
+    size_t pixels = static_cast<size_t>(image.stride) * image.info.biHeight;
+    if (info.biCompression != BI_RGB && info.biSizeImage)
+        pixels = info.biSizeImage;
+    *readSize = 14 + sizeof info + sizeof(RGBQUAD) * DibTableCount(&image) + pixels;
+    return "";
 }
 
 bool IsMovie(const std::string& data) {

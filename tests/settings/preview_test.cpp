@@ -227,6 +227,29 @@ TEST_F(PreviewPicture, PicturesOfEveryDepthThatTheReaderTakesAreShown) {
     }
 }
 
+TEST_F(PreviewPicture, APictureCutShortShowsItsMissingRowsBlackAsTheFileAloneWould) {
+    Picture gradient;
+    ASSERT_EQ(MakeGradient(gradient.get(), 40, 30), IMG_OK);
+    std::string whole = dir + "\\whole.bmp", cut = dir + "\\cut.bmp";
+    ASSERT_TRUE(SavePicture(whole, gradient.get()));
+    // The 10 bottom rows only: rows are stored bottom-up, 120 bytes each.
+    ASSERT_TRUE(WriteFileBytes(cut, ReadFileBytes(whole).substr(0, 54 + 10 * 120)));
+    Picture alone;
+    ASSERT_EQ(DibLoadFile(alone.get(), cut.c_str()), IMG_OK);
+
+    Dialog dialog(MakeSaver(dir, "Cut", "", nullptr, cut));
+    ASSERT_NE(dialog->preview.bits, nullptr);
+    for (int y = 0; y < 30; ++y) {
+        for (int x = 0; x < 40; ++x) {
+            if (y < 20)
+                ASSERT_EQ(DibGetPixel(&dialog->preview, x, y, nullptr), 0u) << x << "," << y;
+            else if (!IsPaletteDisplay())
+                ASSERT_EQ(DibGetPixel(&dialog->preview, x, y, nullptr), DibGetPixel(alone.get(), x, y, nullptr));
+        }
+    }
+    EXPECT_LT(MeanColourError(&dialog->preview, alone.get()), 6.0);
+}
+
 // Bytes written over the package's picture; offsets within the BMP file.
 struct Damage {
     const char* what;
