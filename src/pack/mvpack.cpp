@@ -71,9 +71,7 @@ std::string FlagText(DWORD bits, const std::vector<std::pair<DWORD, const char*>
     return text;
 }
 
-std::string Quoted(const char* field, size_t size) {
-    return "\"" + std::string(field, strnlen(field, size)) + "\"";
-}
+std::string Quoted(const char* field, size_t size) { return "\"" + std::string(field, strnlen(field, size)) + "\""; }
 
 int Info(const std::string& path) {
     Bytes file;
@@ -94,11 +92,11 @@ int Info(const std::string& path) {
     printf("%s: packaged saver\n", path.c_str());
     printf("  magic             MVP2\n");
     printf("  flags             %s\n", FlagText(t.flags, {{FLAG_EXTERNAL, "External"},
-                                                          {FLAG_FORCE_MAXIMIZE, "ForceMaximize"},
-                                                          {FLAG_RUN_PREVIEW, "RunPreview"},
-                                                          {FLAG_TWO_WAY_SOUND, "TwoWaySound"},
-                                                          {FLAG_THREE_WAY_SOUND, "ThreeWaySound"}})
-                                           .c_str());
+                                                           {FLAG_FORCE_MAXIMIZE, "ForceMaximize"},
+                                                           {FLAG_RUN_PREVIEW, "RunPreview"},
+                                                           {FLAG_TWO_WAY_SOUND, "TwoWaySound"},
+                                                           {FLAG_THREE_WAY_SOUND, "ThreeWaySound"}})
+                                            .c_str());
     printf("  pictureOffset     %lu\n", static_cast<unsigned long>(t.pictureOffset));
     printf("  playerOffset      %lu\n", static_cast<unsigned long>(t.playerOffset));
     printf("  playerEnd         %lu\n", static_cast<unsigned long>(t.playerEnd));
@@ -229,8 +227,9 @@ int Build(const BuildArgs& a) {
 int ParseBuild(int argc, char** argv) {
     BuildArgs a;
     std::map<std::string, std::string*> values = {
-        {"--module", &a.module},     {"--player", &a.player}, {"--movie", &a.movie},   {"--picture", &a.picture},
-        {"--settings", &a.settings}, {"-o", &a.output},       {"--output", &a.output},
+        {"--module", &a.module},     {"--player", &a.player},     {"--movie", &a.movie},
+        {"--picture", &a.picture},   {"--settings", &a.settings}, {"-o", &a.output},
+        {"--output", &a.output},
     };
     for (int i = 2; i < argc; ++i) {
         std::string arg = argv[i];
