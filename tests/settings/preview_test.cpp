@@ -241,10 +241,11 @@ TEST_F(PreviewPicture, APictureCutShortShowsItsMissingRowsBlackAsTheFileAloneWou
     ASSERT_NE(dialog->preview.bits, nullptr);
     for (int y = 0; y < 30; ++y) {
         for (int x = 0; x < 40; ++x) {
-            if (y < 20)
+            if (y < 20) {
                 ASSERT_EQ(DibGetPixel(&dialog->preview, x, y, nullptr), 0u) << x << "," << y;
-            else if (!IsPaletteDisplay())
+            } else if (!IsPaletteDisplay()) {
                 ASSERT_EQ(DibGetPixel(&dialog->preview, x, y, nullptr), DibGetPixel(alone.get(), x, y, nullptr));
+            }
         }
     }
     EXPECT_LT(MeanColourError(&dialog->preview, alone.get()), 6.0);
