@@ -103,7 +103,10 @@ HWND MakePopup(RECT* place, const RECT& away) {
 // this program (the dialog's own code; without a window its built-in picture
 // is this program's copy of IDB_PREVIEW), or `picture` drawn as it is when
 // given. Compares it with what the dialog shows at the top-left corner of
-// `shown`; the window keeps away from `dialog`.
+// `shown`; the window keeps away from `dialog`. Call it once per test, before
+// this program realises any palette: palette entries the quantiser leaves
+// unused keep the system palette's colours and dithering may pick them, so
+// both processes must start from the same one (ctest runs each test alone).
 ::testing::AssertionResult SameAsDrawnHere(const RECT& shown, const RECT& dialog, const std::string& module,
                                            DIBIMAGE* picture = nullptr) {
     mvSaverDlg here;
