@@ -184,9 +184,14 @@ int Build(const BuildArgs& a) {
     if (!a.picture.empty()) {
         if (!picture.Read(a.picture))
             return Fail(a.picture, "cannot read the file");
-        std::string why = CheckPicture(picture.data);
+        size_t readSize = 0;
+        std::string why = CheckPicture(a.picture, picture.data, &readSize);
         if (!why.empty())
             return Fail(a.picture, why);
+        // The reader fills pixels cut short with zeros when it reads the file
+        // alone; in the package it would take the player's bytes for them.
+        if (picture.data.size() < readSize)
+            picture.data.resize(readSize, '\0');
     }
 
     mvTrailer t = {};

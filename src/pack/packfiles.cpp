@@ -1,5 +1,7 @@
 #include "packfiles.h"
 
+#include "image/dibfile.h"
+
 #include <windows.h>
 
 #include <cstdio>
@@ -33,34 +35,69 @@ bool IsWindowsProgram(const std::string& data) {
     return header <= data.size() - 4 && memcmp(data.data() + header, "PE\0\0", 4) == 0;
 }
 
-std::string CheckPicture(const std::string& data) {
-    if (data.size() < 14 + 40 || data[0] != 'B' || data[1] != 'M')
+namespace {
+
+std::string Number(long long value) {
+    return std::to_string(value);
+}
+
+// Names what DibReadFile refused, checking the header in the reader's order.
+std::string PictureFault(int result, const std::string& data) {
+    const size_t headers = 14 + sizeof(BITMAPINFOHEADER);
+    if (result == IMG_ERR_OPEN)
+        return "cannot read the file";
+    if (data.size() < 2 || data[0] != 'B' || data[1] != 'M')
         return "not a BMP file";
+    if (data.size() < headers)
+        return "not a BMP file: cut short at " + Number(data.size()) + " bytes, inside its headers";
     BITMAPINFOHEADER info;
     memcpy(&info, data.data() + 14, sizeof info);
-    if (info.biSize < 40)
-        return "unsupported BMP header";
-    if (info.biWidth <= 0 || info.biHeight <= 0)
-        return "bad picture size";
-    switch (info.biBitCount) {
-    case 1:
-    case 24:
-        if (info.biCompression != BI_RGB)
-            return "unsupported compression";
-        break;
-    case 4:
-        if (info.biCompression != BI_RGB && info.biCompression != BI_RLE4)
-            return "unsupported compression";
-        break;
-    case 8:
-        if (info.biCompression != BI_RGB && info.biCompression != BI_RLE8)
-            return "unsupported compression";
-        break;
-    default:
-        return "unsupported depth of " + std::to_string(info.biBitCount) + " bits";
-    }
+    const std::string depth = Number(info.biBitCount) + " bits";
+    if (info.biSize != sizeof info)
+        return "unsupported BMP header of " + Number(info.biSize) + " bytes (only the 40-byte form is read)";
+    if (result == IMG_ERR_READ)
+        return "cut short at " + Number(data.size()) + " bytes, inside its colour table";
+    if (result == IMG_ERR_MEMORY)
+        return "too large to load: " + Number(info.biWidth) + " x " + Number(info.biHeight) + " pixels of " + depth;
+    if (info.biBitCount != 1 && info.biBitCount != 4 && info.biBitCount != 8 && info.biBitCount != 24)
+        return "unsupported depth of " + depth;
+    const bool rle = (info.biBitCount == 8 && info.biCompression == BI_RLE8) ||
+                     (info.biBitCount == 4 && info.biCompression == BI_RLE4);
+    if (info.biCompression != BI_RGB && !rle)
+        return "unsupported compression " + Number(info.biCompression) + " at " + depth;
     if (info.biClrUsed > 256)
-        return "bad colour count";
+        return "bad colour count " + Number(info.biClrUsed) + " (at most 256)";
+    if (info.biWidth <= 0 || info.biHeight <= 0)
+        return "bad picture size " + Number(info.biWidth) + " x " + Number(info.biHeight) +
+               " (top-down pictures are not read)";
+    if (info.biWidth > DibMaxWidth(info.biBitCount))
+        return "too wide: " + Number(info.biWidth) + " pixels at " + depth + " (at most " +
+               Number(DibMaxWidth(info.biBitCount)) + ")";
+    if (rle)
+        return "damaged run-length data";
+    return "too large: " + Number(info.biWidth) + " x " + Number(info.biHeight) + " pixels of " + depth;
+}
+
+} // namespace
+
+std::string CheckPicture(const std::string& path, const std::string& data, size_t* readSize) {
+    FileBox* file = OpenFileBox(path.c_str(), GENERIC_READ, FILE_SHARE_READ);
+    if (!file)
+        return PictureFault(IMG_ERR_OPEN, data);
+    DIBIMAGE image = {};
+    int result = DibReadFile(&image, file);
+    CloseFileBox(file);
+    DibFree(&image);
+    if (result != IMG_OK)
+        return PictureFault(result, data);
+    // The reader takes the plain rows whole, or the encoded bytes the file's
+    // header names; decoding has since reset that header.
+    BITMAPINFOHEADER info;
+    memcpy(&info, data.data() + 14, sizeof info);
+    size_t pixels = static_cast<size_t>(image.stride) * image.info.biHeight;
+    if (info.biCompression != BI_RGB && info.biSizeImage)
+        pixels = info.biSizeImage;
+    *readSize = 14 + sizeof info + sizeof(RGBQUAD) * DibTableCount(&image) + pixels;
     return "";
 }
 

@@ -14,8 +14,12 @@ struct Bytes {
 
 // An executable in the portable-executable format ("MZ", then "PE\0\0").
 bool IsWindowsProgram(const std::string& data);
-// Why a picture is refused, or empty when it is a BMP our reader takes.
-std::string CheckPicture(const std::string& data);
+// Why the picture file at path is refused, or empty when the settings
+// dialog's reader (DibReadFile) takes it: that reader alone decides. data,
+// the file's bytes, serves to name the fault. For a picture that is taken,
+// *readSize receives how many bytes the reader takes from the picture's
+// start: more than the file holds when its pixels are cut short.
+std::string CheckPicture(const std::string& path, const std::string& data, size_t* readSize);
 // An SWF file, plain ("FWS") or compressed ("CWS").
 bool IsMovie(const std::string& data);
 

@@ -1,5 +1,6 @@
 #include "settings/mvsaverdlg.h"
 
+#include "image/dibdraw.h"
 #include "resources/resource.h"
 #include "util/modulenames.h"
 

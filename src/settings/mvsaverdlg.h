@@ -14,13 +14,14 @@
 #pragma once
 
 #include "framework/csaverdlg.h"
+#include "image/dibimage.h"
+#include "image/quantize.h"
 #include "moviesaver/mvpak.h"
-#include "settings/previewimage.h"
 
 class mvSaverDlg : public CSAVERDLG {
 public:
-    PreviewImage preview = {};
-    PreviewQuantizer quantizer = {};
+    DIBIMAGE preview = {};
+    QUANTIZER quantizer = {};
     HPALETTE hPalette = nullptr;
     mvPak pak;
 
@@ -34,8 +35,13 @@ public:
     // its right along, and centres the dialog on the screen.
     void FitToPicture(int width, int height);
 
-    // The preview picture, loaded once while the dialog initialises and
-    // released when it is destroyed; FreePreview is safe on empty members.
+    // The preview picture (preview.cpp), loaded once while the dialog
+    // initialises and released when it is destroyed. LoadPreview reads the
+    // package's picture at pak.trailer.pictureOffset, or the module's bitmap
+    // IDB_PREVIEW when there is none, and on a display of at most 256 colours
+    // gives it a palette of its own: then hPalette is set and the picture
+    // holds indices into it (DIB_PAL_COLORS). Afterwards preview.bits is null
+    // when there is no picture. FreePreview is safe on empty members and twice.
     void LoadPreview();
     void FreePreview();
 

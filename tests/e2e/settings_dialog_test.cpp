@@ -2,8 +2,10 @@
 // mvpack carry the layout flags, the settings file beside each holds the
 // stored Sound. A screenshot of each layout is saved under the build folder
 // (build/screenshots/settings-<layout>.bmp) for people to look at.
+#include "previewfixture.h"
 #include "resources/resource.h"
 #include "saverprocess.h"
+#include "settingsdialog.h"
 #include "testwindow.h"
 
 #include <gtest/gtest.h>
@@ -16,96 +18,12 @@
 namespace {
 
 using namespace testsupport;
+using e2e::SaveScreenshot;
+using e2e::StartDialog;
+using e2e::StoredSound;
+using previewfixture::MakeSaver;
 
-const char kDialogClass[] = "#32770";
 const int kSoundControls[] = {IDC_MUTE, IDC_SOUNDGROUP, IDC_ALWAYS, IDC_ONCE, IDC_NEVER};
-
-std::string Quote(const std::string& s) {
-    return "\"" + s + "\"";
-}
-
-// A packaged saver dir\<title>.scr whose trailer carries the [Settings] lines
-// given, with Sound stored beside it unless null.
-std::string MakeSaver(const std::string& dir, const std::string& title, const std::string& settings,
-                      const char* sound) {
-    std::string module = dir + "\\" + title + ".scr";
-    std::string args = "build --module " + Quote(BinPath("MovieSaver.scr")) + " --player " +
-                       Quote(BinPath("spiprobe.exe")) + " -o " + Quote(module);
-    if (!settings.empty()) {
-        std::string ini = dir + "\\layout.ini";
-        EXPECT_TRUE(WriteFileBytes(ini, "[Settings]\r\n" + settings + "\r\n"));
-        args += " --settings " + Quote(ini);
-    }
-    std::string err;
-    EXPECT_EQ(RunProgram(BinPath("mvpack.exe"), args, nullptr, &err), 0) << err;
-    if (sound) {
-        std::string ini = dir + "\\" + title + ".ini";
-        EXPECT_TRUE(WriteFileBytes(ini, std::string("[Screensaver]\r\nSound=") + sound + "\r\n"));
-    }
-    return module;
-}
-
-// Sound of the settings file, or "none" when the key (or the file) is missing.
-std::string StoredSound(const std::string& ini) {
-    char value[32];
-    GetPrivateProfileStringA("Screensaver", "Sound", "none", value, sizeof value, ini.c_str());
-    return value;
-}
-
-// Starts `module` with the command line and waits until its dialog is shown,
-// which happens once its initialisation has run.
-HWND StartDialog(Process& saver, const std::string& module, const std::string& line) {
-    if (!saver.Start(module, line))
-        return nullptr;
-    HWND dialog = WaitForTopLevelWindow(saver.Id(), kDialogClass);
-    if (!dialog || !WaitUntil([&] { return IsWindowVisible(dialog) != FALSE; }))
-        return nullptr;
-    return dialog;
-}
-
-bool IsUniform(const ScreenShot& shot, const RECT& area) {
-    return RegionIs(shot, area, shot.At(area.left, area.top));
-}
-
-bool SaveBmp(const std::string& path, const ScreenShot& shot, const RECT& area) {
-    const int width = area.right - area.left, height = area.bottom - area.top;
-    const int stride = (width * 3 + 3) & ~3;
-    BITMAPFILEHEADER file = {};
-    BITMAPINFOHEADER info = {};
-    info.biSize = sizeof info;
-    info.biWidth = width;
-    info.biHeight = height;
-    info.biPlanes = 1;
-    info.biBitCount = 24;
-    file.bfType = 0x4D42;
-    file.bfOffBits = sizeof file + sizeof info;
-    file.bfSize = file.bfOffBits + stride * height;
-    std::string bytes(reinterpret_cast<const char*>(&file), sizeof file);
-    bytes.append(reinterpret_cast<const char*>(&info), sizeof info);
-    for (int y = area.bottom - 1; y >= area.top; --y) {
-        std::string row(stride, '\0');
-        for (int x = 0; x < width; ++x) {
-            DWORD p = shot.At(area.left + x, y);
-            row[x * 3] = static_cast<char>(p & 0xFF);
-            row[x * 3 + 1] = static_cast<char>((p >> 8) & 0xFF);
-            row[x * 3 + 2] = static_cast<char>((p >> 16) & 0xFF);
-        }
-        bytes += row;
-    }
-    return WriteFileBytes(path, bytes);
-}
-
-// Waits until the dialog has drawn its OK button, then saves the dialog's area.
-void SaveScreenshot(HWND dialog, const std::string& layout) {
-    RECT ok, whole;
-    GetWindowRect(GetDlgItem(dialog, IDOK), &ok);
-    GetWindowRect(dialog, &whole);
-    ScreenShot shot;
-    ASSERT_TRUE(WaitUntil([&] { return !IsUniform(shot = CaptureScreen(), ok); })) << "the dialog never drew";
-    std::string dir = BinDir() + "\\..\\screenshots";
-    CreateDirectoryA(dir.c_str(), nullptr);
-    EXPECT_TRUE(SaveBmp(dir + "\\settings-" + layout + ".bmp", shot, whole));
-}
 
 struct DialogCase {
     const char* what;

@@ -1,6 +1,6 @@
 // The settings dialog inside the test program: its template as the built
-// module carries it, and how it grows to fit a preview picture (the picture
-// itself arrives with the image library; here the size is given directly).
+// module carries it, and how it grows to fit a preview picture of a given
+// size (the pictures themselves: preview_test.cpp).
 #include "resources/resource.h"
 #include "settings/mvsaverdlg.h"
 
