@@ -12,6 +12,18 @@ int SndRateFromCode(int code) {
     return rates[code & 3];
 }
 
+namespace {
+
+// The byte that DefineSound and both stream heads share: format, rate code, size, type.
+template <class Record> void ReadFormatByte(uint8_t flags, Record* r) {
+    r->format = flags >> 4;
+    r->rate = SndRateFromCode((flags >> 2) & 3);
+    r->is16Bit = (flags & 2) != 0;
+    r->stereo = (flags & 1) != 0;
+}
+
+} // namespace
+
 bool SndParseDefineSound(const uint8_t* body, size_t size, SoundDefinition* out) {
     ByteReader r(body, size);
     SoundDefinition d;
@@ -20,10 +32,7 @@ bool SndParseDefineSound(const uint8_t* body, size_t size, SoundDefinition* out)
     d.sampleCount = r.U32();
     if (r.Failed())
         return false;
-    d.format = flags >> 4;
-    d.rate = SndRateFromCode((flags >> 2) & 3);
-    d.is16Bit = (flags & 2) != 0;
-    d.stereo = (flags & 1) != 0;
+    ReadFormatByte(flags, &d);
     d.data = r.Here();
     d.size = r.Remaining();
     *out = d;
@@ -84,10 +93,7 @@ bool SndParseStreamHead(const uint8_t* body, size_t size, StreamFormat* out) {
     f.blockSamples = r.U16();
     if (r.Failed())
         return false;
-    f.format = flags >> 4;
-    f.rate = SndRateFromCode((flags >> 2) & 3);
-    f.is16Bit = (flags & 2) != 0;
-    f.stereo = (flags & 1) != 0;
+    ReadFormatByte(flags, &f);
     // A head without its LatencySeek still describes the stream.
     if (f.format == SND_FMT_MP3 && r.Remaining() >= 2)
         f.latencySeek = r.S16();

@@ -131,6 +131,25 @@ TEST(SoundDecode, AdpcmTruncatedPacketsDecodeWhatIsThere) {
     }
 }
 
+TEST(SoundDecode, AdpcmStreamBlocksLoseThePaddingOfTheirLastByte) {
+    // A block of the head's size ends in up to 7 padding bits, which read as
+    // extra codes; the head's block size tells them apart.
+    for (int channels = 1; channels <= 2; ++channels) {
+        for (int bits = 2; bits <= 5; ++bits) {
+            std::vector<int16_t> expected;
+            const Bytes block = AdpcmEncode(Sine(11025, 300, 0.5, 1000, channels), channels, bits, &expected);
+            snd::StreamFormat f;
+            const Bytes head = StreamHeadBody(1, 1, true, channels == 2, 1000);
+            ASSERT_TRUE(snd::SndParseStreamHead(head.data(), head.size(), &f));
+            snd::StreamDecoder d;
+            d.Start(f);
+            std::vector<int16_t> out;
+            EXPECT_EQ(d.Block(block.data(), block.size(), 100000, &out), 1000u) << bits << " bits";
+            EXPECT_EQ(out, expected) << bits << " bits, " << channels << " channels";
+        }
+    }
+}
+
 TEST(SoundDecode, Mp3HeadersOfEveryVersion) {
     struct Case {
         uint8_t b1, b2, b3;
