@@ -91,6 +91,9 @@ void Mixer::Gains(Voice* v, int* left, int* right) {
         *left = static_cast<int>(a.left + (int64_t(b.left) - a.left) * into / span);
         *right = static_cast<int>(a.right + (int64_t(b.right) - a.right) * into / span);
     }
+    // Levels past 32768 are out of range: they would only overdrive the mix.
+    *left = std::min(*left, 32768);
+    *right = std::min(*right, 32768);
     if (v->clip->channels == 1)
         *left = *right = (*left + *right) / 2;
 }

@@ -98,21 +98,20 @@ void SoundPlayer::DefineSound(const uint8_t* body, size_t size) {
     sounds_[def.id] = std::move(clip);
 }
 
-void SoundPlayer::StartSound(const uint8_t* body, size_t size) {
+size_t SoundPlayer::StartSound(const uint8_t* body, size_t size) {
     uint16_t id;
     SoundStyle style;
-    if (!SndParseStartSound(body, size, &id, &style))
-        return;
+    size_t used = 0;
+    if (!SndParseStartSound(body, size, &id, &style, &used))
+        return 0;
     std::lock_guard<std::mutex> hold(lock_);
     Advance();
-    if (style.stop) {
-        mixer_.StopSound(id);
-        return;
-    }
     auto it = sounds_.find(id);
-    if (it == sounds_.end() || (style.noMultiple && mixer_.SoundPlaying(id)))
-        return;
-    mixer_.Play(id, it->second, style);
+    if (style.stop)
+        mixer_.StopSound(id);
+    else if (it != sounds_.end() && !(style.noMultiple && mixer_.SoundPlaying(id)))
+        mixer_.Play(id, it->second, style);
+    return used;
 }
 
 int SoundPlayer::StartSoundById(uint16_t id, int loops, double offsetSeconds) {

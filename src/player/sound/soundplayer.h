@@ -77,7 +77,10 @@ public:
     void SetClock(SndClock clock, void* context);
 
     void DefineSound(const uint8_t* body, size_t size);
-    void StartSound(const uint8_t* body, size_t size);
+    // A StartSound body: a sound id and its SOUNDINFO. Returns the bytes the
+    // two took (0 when cut short), so the id-and-SOUNDINFO pairs of a
+    // DefineButtonSound body can go through here one after another.
+    size_t StartSound(const uint8_t* body, size_t size);
     // For scripts: plays a defined sound `loops` times from offsetSeconds on
     // (each loop starts there). Returns a handle > 0, or 0 when the sound is
     // unknown or cannot play.

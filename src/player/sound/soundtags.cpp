@@ -76,12 +76,15 @@ bool SndParseSoundInfo(const uint8_t* data, size_t size, SoundStyle* out, size_t
     return true;
 }
 
-bool SndParseStartSound(const uint8_t* body, size_t size, uint16_t* id, SoundStyle* style) {
+bool SndParseStartSound(const uint8_t* body, size_t size, uint16_t* id, SoundStyle* style, size_t* used) {
     ByteReader r(body, size);
     uint16_t sound = r.U16();
-    if (r.Failed() || !SndParseSoundInfo(r.Here(), r.Remaining(), style))
+    size_t info = 0;
+    if (r.Failed() || !SndParseSoundInfo(r.Here(), r.Remaining(), style, &info))
         return false;
     *id = sound;
+    if (used)
+        *used = 2 + info;
     return true;
 }
 

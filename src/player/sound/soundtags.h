@@ -52,7 +52,7 @@ struct StreamFormat {
 bool SndParseDefineSound(const uint8_t* body, size_t size, SoundDefinition* out);
 // A bare SOUNDINFO record; *used receives the bytes it took.
 bool SndParseSoundInfo(const uint8_t* data, size_t size, SoundStyle* out, size_t* used = nullptr);
-bool SndParseStartSound(const uint8_t* body, size_t size, uint16_t* id, SoundStyle* style);
+bool SndParseStartSound(const uint8_t* body, size_t size, uint16_t* id, SoundStyle* style, size_t* used = nullptr);
 bool SndParseStreamHead(const uint8_t* body, size_t size, StreamFormat* out);
 
 } // namespace snd

@@ -115,6 +115,17 @@ TEST(SoundMixer, EnvelopeScalesEachChannelAlongTheSound) {
     }
 }
 
+TEST(SoundMixer, EnvelopeLevelsPastFullAreFull) {
+    Mixer m;
+    SoundStyle style;
+    style.envelope = {{0, 65535, 40000}};
+    m.Play(1, Clip(std::vector<int16_t>(10, 30000), 1), style);
+    m.Play(2, Clip({-30000, 30000}, 2), style);
+    std::vector<int16_t> out = Render(&m, 1);
+    EXPECT_EQ(out[0], 0);
+    EXPECT_EQ(out[1], 32767);
+}
+
 TEST(SoundMixer, EnvelopeTimeRunsOnAcrossLoopsFromTheInPoint) {
     Mixer m;
     SoundStyle style;

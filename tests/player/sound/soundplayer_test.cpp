@@ -60,6 +60,23 @@ TEST(SoundPlayer, StartSoundPlaysStopsAndSkipsByItsFlags) {
     EXPECT_EQ(Render(&p, 1)[0], 1000);
 }
 
+TEST(SoundPlayer, StartSoundTellsTheBytesItTook) {
+    // The sound entries of a DefineButtonSound body are id and SOUNDINFO pairs like StartSound's.
+    Info looped;
+    looped.loops = 2;
+    Info enveloped;
+    enveloped.hasEnvelope = true;
+    enveloped.envelope = {{0, 1, 1}, {10, 2, 2}};
+    const Bytes first = StartSoundBody(5, looped), second = StartSoundBody(6, enveloped);
+    const Bytes body = Cat(first, second);
+    SoundPlayer p;
+    p.Open(snd::SND_OPEN_MANUAL);
+    const size_t used = p.StartSound(body.data(), body.size());
+    EXPECT_EQ(used, first.size());
+    EXPECT_EQ(p.StartSound(body.data() + used, body.size() - used), second.size());
+    EXPECT_EQ(p.StartSound(body.data(), 2), 0u);
+}
+
 TEST(SoundPlayer, TheFirstDefinitionOfAnIdWins) {
     SoundPlayer p;
     p.Open(snd::SND_OPEN_MANUAL);
