@@ -26,8 +26,9 @@
 // choosing (the root and each sprite instance). StreamHead (re)starts the
 // stream with a SoundStreamHead or SoundStreamHead2 body; StreamBlock queues
 // one frame's SoundStreamBlock. StopStream drops what is queued (a jump in
-// the timeline, or the timeline stopped): the next block starts afresh and
-// skips the samples its MP3 data asks to. EndStream forgets the stream (its
+// the timeline, or the timeline stopped): the next block starts afresh and,
+// for MP3, skips its SeekSamples plus the head's LatencySeek (the first block
+// after a head skips its SeekSamples, the encoder's latency). EndStream forgets the stream (its
 // timeline is gone). StreamSeconds says how much of the stream has been
 // heard since its head, dropped frames included; it never runs past what
 // was queued, so a starved stream holds still.
