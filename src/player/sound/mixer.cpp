@@ -102,6 +102,20 @@ bool Mixer::MixVoice(Voice* v, int32_t* acc, size_t frames) {
     const SoundClip& c = *v->clip;
     const int16_t* s = c.Silent() ? nullptr : c.samples.data();
     const size_t loop = static_cast<size_t>(v->end - v->begin);
+    if (!acc) {
+        // Only time passes (silent mode catching up): whole loops at once.
+        const uint64_t end = static_cast<uint64_t>(v->end) << 32, length = static_cast<uint64_t>(loop) << 32;
+        v->pos += v->step * frames;
+        v->envTime += frames;
+        if (v->pos >= end) {
+            const uint64_t wraps = (v->pos - end) / length + 1;
+            if (wraps > static_cast<uint64_t>(v->loopsLeft))
+                return false;
+            v->loopsLeft -= static_cast<int>(wraps);
+            v->pos -= wraps * length;
+        }
+        return true;
+    }
     for (size_t i = 0; i < frames; ++i) {
         size_t idx = static_cast<size_t>(v->pos >> 32);
         while (idx >= v->end) {
@@ -111,7 +125,7 @@ bool Mixer::MixVoice(Voice* v, int32_t* acc, size_t frames) {
             v->pos -= static_cast<uint64_t>(loop) << 32;
             idx = static_cast<size_t>(v->pos >> 32);
         }
-        if (acc && s) {
+        if (s) {
             const size_t next = idx + 1 < v->end ? idx + 1 : idx;
             const uint32_t frac = static_cast<uint32_t>(v->pos >> 17) & 0x7FFF;
             int gl, gr;

@@ -205,6 +205,29 @@ TEST(SoundMixer, InterpolatesBetweenSourceSamples) {
         EXPECT_NEAR(out[2 * i], expected[i], 1) << i;
 }
 
+TEST(SoundMixer, AdvancingWithoutOutputKeepsThePlace) {
+    // Silent mode only moves time on; a voice must stand where mixing would have left it.
+    SoundStyle style;
+    style.loops = 5;
+    style.hasInPoint = true;
+    style.inPoint = 3;
+    for (size_t skip : {size_t(0), size_t(1), size_t(250), size_t(997), size_t(1000), size_t(2994)}) {
+        Mixer a, b;
+        a.Play(1, Clip(Ramp(200), 1, 22050), style);
+        b.Play(1, Clip(Ramp(200), 1, 22050), style);
+        a.Render(nullptr, skip);
+        std::vector<int16_t> fromA = Render(&a, 20);
+        std::vector<int16_t> fromB = Render(&b, skip + 20);
+        EXPECT_EQ(fromA, std::vector<int16_t>(fromB.end() - 40, fromB.end())) << skip;
+    }
+    Mixer m;
+    m.Play(1, Clip(Ramp(200), 1, 22050), style);
+    m.Render(nullptr, 5 * 394 - 1); // five loops of 197 samples at half the output rate
+    EXPECT_EQ(m.VoiceCount(), 1);
+    m.Render(nullptr, 2);
+    EXPECT_EQ(m.VoiceCount(), 0);
+}
+
 TEST(SoundMixer, SilentClipsKeepTimeWithoutSound) {
     auto silent = std::make_shared<SoundClip>();
     silent->rate = 22050;
